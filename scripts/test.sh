@@ -1,0 +1,11 @@
+#!/usr/bin/env bash
+# Sets up the machine if needed, then builds and runs every test under AddressSanitizer and
+# UndefinedBehaviorSanitizer.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/setup-host.sh
+cmake --preset host-asan
+cmake --build --preset host-asan
+export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+ctest --preset host-asan

@@ -1,0 +1,20 @@
+#include "sim/process.h"
+
+#include "sim/machine.h"
+
+namespace sim {
+
+Process::Process(Machine& machine, std::uint32_t id, std::string name, std::string currentDir)
+    : machine_(machine),
+      id_(id),
+      name_(std::move(name)),
+      currentDir_(std::move(currentDir)),
+      memory_(machine.Memory(), machine.GetFaults(), "process:" + std::to_string(id)) {
+  os_.family = machine.Config().os;
+  os_.clock = &machine.Clock();
+  os_.memory = &memory_;
+}
+
+Process::~Process() { machine_.Memory().FreeAllOwnedBy("process:" + std::to_string(id_)); }
+
+}  // namespace sim

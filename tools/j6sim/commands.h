@@ -1,0 +1,32 @@
+// The subcommands of j6sim. Each Add* registers one subcommand with its options and its action.
+#pragma once
+
+#include <CLI/CLI.hpp>
+#include <functional>
+#include <iosfwd>
+#include <string>
+
+namespace j6sim {
+
+// A subcommand's action writes to `out` and returns the exit status.
+using Action = std::function<int(std::ostream& out)>;
+
+// What a registering function fills in: the action runs when the subcommand was given.
+struct Command {
+  CLI::App* app = nullptr;
+  Action action;
+};
+
+// Registers a subcommand of `parent`; the caller sets the action.
+Command& NewCommand(CLI::App& parent, const std::string& name, const std::string& description);
+
+Command& AddNewCommand(CLI::App& app);
+Command& AddShowCommand(CLI::App& app);
+Command& AddRebootCommand(CLI::App& app);
+Command& AddDemoCommand(CLI::App& app);
+
+// Runs j6sim with the given arguments (argv[0] included), writing to out and err; returns the exit
+// status: 0 success, 1 the action failed, 2 a bad command line or an unreadable machine folder.
+int Run(int argc, const char* const* argv, std::ostream& out, std::ostream& err);
+
+}  // namespace j6sim
