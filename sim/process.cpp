@@ -1,6 +1,7 @@
 #include "sim/process.h"
 
 #include "sim/machine.h"
+#include "sim/port_bus.h"
 
 namespace sim {
 
@@ -13,6 +14,7 @@ Process::Process(Machine& machine, std::uint32_t id, std::string name, std::stri
   os_.family = machine.Config().os;
   os_.clock = &machine.Clock();
   os_.memory = &memory_;
+  os_.ports = &machine.Get<PortBus>();
 }
 
 Process::~Process() { machine_.Memory().FreeAllOwnedBy("process:" + std::to_string(id_)); }
