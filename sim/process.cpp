@@ -1,5 +1,6 @@
 #include "sim/process.h"
 
+#include "sim/card.h"
 #include "sim/machine.h"
 #include "sim/port_bus.h"
 
@@ -15,8 +16,13 @@ Process::Process(Machine& machine, std::uint32_t id, std::string name, std::stri
   os_.clock = &machine.Clock();
   os_.memory = &memory_;
   os_.ports = &machine.Get<PortBus>();
+  machine.Get<Card>();
+  devices_ = std::make_unique<ProcessDeviceIo>(machine, id, &os_.registry);
+  os_.devices = devices_.get();
 }
 
-Process::~Process() { machine_.Memory().FreeAllOwnedBy("process:" + std::to_string(id_)); }
+Process::~Process() {
+  machine_.Memory().FreeAllOwnedBy("process:" + std::to_string(id_));
+}
 
 }  // namespace sim

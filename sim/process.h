@@ -8,6 +8,7 @@
 
 #include "platform/os.h"
 #include "sim/linear_memory.h"
+#include "sim/vxd.h"
 
 namespace sim {
 
@@ -28,6 +29,7 @@ class Process {
 
   platform::Os& Os() { return os_; }
   ProcessAddressSpace& Memory() { return memory_; }
+  ProcessDeviceIo& Devices() { return *devices_; }
 
  private:
   Machine& machine_;
@@ -37,6 +39,7 @@ class Process {
   std::uint32_t lastError_ = 0;
   ProcessAddressSpace memory_;
   platform::Os os_;
+  std::unique_ptr<ProcessDeviceIo> devices_;
 };
 
 }  // namespace sim
