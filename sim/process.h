@@ -13,6 +13,7 @@
 namespace sim {
 
 class Machine;
+class ProcessRegistry;
 
 class Process {
  public:
@@ -38,6 +39,7 @@ class Process {
   std::string currentDir_;
   std::uint32_t lastError_ = 0;
   ProcessAddressSpace memory_;
+  std::unique_ptr<ProcessRegistry> registry_;
   platform::Os os_;
   std::unique_ptr<ProcessDeviceIo> devices_;
 };
