@@ -39,7 +39,7 @@ enum : std::uint32_t {
 struct ControlTemplate {
   int id = -1;
   ControlKind kind = ControlKind::kStatic;
-  std::string text;  // UTF-8
+  std::string text;                         // UTF-8
   int x = 0, y = 0, width = 0, height = 0;  // dialog units
   std::uint32_t style = 0;
 };
@@ -53,6 +53,7 @@ enum : std::uint32_t {
   kDialogCentered = 0x10,
   kDialogForeground = 0x20,
   kDialogMinimizeBox = 0x40,
+  kDialogVisible = 0x80,
 };
 
 struct DialogTemplate {
@@ -143,6 +144,14 @@ class UserInterface {
   // A modeless progress window over `owner`; destroyed by DestroyProgress.
   virtual ProgressWindowUi* CreateProgress(const DialogTemplate& dialog, WindowHandle owner) = 0;
   virtual void DestroyProgress(ProgressWindowUi* window) = 0;
+
+  // LoadIconW: the handle of icon `iconId` among the resources of `module`, 0 when there is none. Backends
+  // that show no icons may keep this answer.
+  virtual std::uintptr_t LoadIcon(std::uintptr_t module, int iconId) {
+    (void)module;
+    (void)iconId;
+    return 0;
+  }
 };
 
 }  // namespace platform
