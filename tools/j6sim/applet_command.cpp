@@ -371,8 +371,10 @@ class ControlPanelUser : public platform::UserInterface {
       std::string key = line;
       std::transform(key.begin(), key.end(), key.begin(), [](unsigned char ch) { return std::tolower(ch); });
       if (key == "o" || key == "ok") {
+        out_ << "The user presses OK\n";
         Click(dialog, proc, platform::kIdOk);
       } else if (key == "c" || key == "cancel" || key == "esc" || key == "\x1b") {
+        out_ << "The user presses Cancel\n";
         Click(dialog, proc, platform::kIdCancel);
       } else {
         int id = 0;
@@ -384,6 +386,7 @@ class ControlPanelUser : public platform::UserInterface {
         } else if (!c->enabled) {
           out_ << "\"" << c->text << "\" is disabled.\n";
         } else {
+          out_ << "The user picks \"" << c->text << "\"\n";
           Click(dialog, proc, id);
           dialog.Print(out_);
         }
