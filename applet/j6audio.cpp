@@ -97,6 +97,13 @@ BOOL OnCommand(platform::Dialog& dialog, int id) {
 
 void ShowSettings(HWND owner) {
   if (!g_module.os || !g_module.os->ui) return;
+  // However the dialog ends, the next showing must find neither a stale dialog nor an open key.
+  struct AfterDialog {
+    ~AfterDialog() {
+      g_module.dialog = nullptr;
+      CloseDeviceNode();
+    }
+  } after;
   g_module.os->ui->ShowModal(
       AdvancedDialog(), owner,
       [](platform::Dialog& dialog, std::uint32_t message, std::uintptr_t wParam, std::intptr_t lParam) {
@@ -104,9 +111,6 @@ void ShowSettings(HWND owner) {
         return static_cast<std::intptr_t>(DlgProc(dialog.Handle(), message, wParam, lParam));
       },
       0);
-  g_module.dialog = nullptr;
-  // A dialog that ended without OK or Cancel must not leave the key open for the next showing.
-  CloseDeviceNode();
 }
 
 }  // namespace

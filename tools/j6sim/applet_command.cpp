@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
-#include <iomanip>
 #include <iostream>
 #include <map>
 #include <optional>
@@ -14,6 +13,7 @@
 #include "applet/resources.h"
 #include "sim/machine.h"
 #include "sim/process.h"
+#include "sim/ui.h"
 #include "tools/j6sim/commands.h"
 
 namespace j6sim {
@@ -183,220 +183,14 @@ class WatchedRegistry : public platform::Registry {
   std::map<platform::HKey, std::string> paths_;
 };
 
-// What the user does at the applet's dialog.
-struct UserPlan {
-  std::optional<int> pick;  // radio button id
-  bool ok = true;
-  bool interactive = false;
-};
-
-// A dialog on the simulated screen, with the state a person would see.
-class ScreenDialog : public platform::Dialog {
+// The simulated user, with the icon handles the Control Panel asks the applet's module for.
+class ControlPanelUi : public sim::SimUi {
  public:
-  struct Control {
-    const platform::ControlTemplate* t;
-    bool enabled, visible, checked = false;
-    std::string text;
-  };
-
-  explicit ScreenDialog(const platform::DialogTemplate& t) : template_(t) {
-    for (const auto& c : t.controls)
-      controls_.push_back({&c, !(c.style & platform::kControlDisabled), !(c.style & platform::kControlHidden),
-                           false, c.text});
-  }
-  platform::WindowHandle Handle() const override { return 0x20000 + template_.id; }
-  void CheckButton(int id, bool checked) override {
-    if (auto* c = Find(id)) c->checked = checked;
-  }
-  bool IsButtonChecked(int id) override {
-    auto* c = Find(id);
-    return c && c->checked;
-  }
-  void CheckRadioButton(int first, int last, int id) override {
-    for (auto& c : controls_)
-      if (c.t->id >= first && c.t->id <= last) c.checked = c.t->id == id;
-  }
-  void EnableControl(int id, bool enabled) override {
-    if (auto* c = Find(id)) c->enabled = enabled;
-  }
-  void ShowControl(int id, bool visible) override {
-    if (auto* c = Find(id)) c->visible = visible;
-  }
-  void SetText(int id, const std::string& text) override {
-    if (auto* c = Find(id)) c->text = text;
-  }
-  std::string GetText(int id) override {
-    auto* c = Find(id);
-    return c ? c->text : std::string();
-  }
-  void End(std::intptr_t result) override {
-    ended_ = true;
-    result_ = result;
-  }
-
-  bool Ended() const { return ended_; }
-  std::intptr_t Result() const { return result_; }
-  Control* Find(int id) {
-    for (auto& c : controls_)
-      if (c.t->id == id) return &c;
-    return nullptr;
-  }
-
-  // An automatic radio button marks itself and clears the others of its group, before its owner hears.
-  void MarkInGroup(int id) {
-    std::size_t at = 0;
-    while (at < controls_.size() && controls_[at].t->id != id) ++at;
-    if (at == controls_.size()) return;
-    std::size_t first = at, last = at;
-    while (first > 0 && !(controls_[first].t->style & platform::kControlGroupStart)) --first;
-    while (last + 1 < controls_.size() && !(controls_[last + 1].t->style & platform::kControlGroupStart))
-      ++last;
-    for (std::size_t i = first; i <= last; ++i)
-      if (controls_[i].t->kind == platform::ControlKind::kRadioButton) controls_[i].checked = i == at;
-  }
-
-  void Print(std::ostream& out) const {
-    out << "Dialog " << template_.id << " \"" << template_.caption << "\"\n";
-    for (const auto& c : controls_) {
-      if (!c.visible) continue;
-      switch (c.t->kind) {
-        case platform::ControlKind::kRadioButton:
-          out << "  (" << (c.checked ? '*' : ' ') << ") " << std::left << std::setw(16) << c.text
-              << (c.enabled ? "enabled" : "disabled") << "\n";
-          break;
-        case platform::ControlKind::kPushButton:
-        case platform::ControlKind::kDefPushButton:
-          out << "  [" << c.text << "]" << (c.enabled ? "" : " disabled") << "\n";
-          break;
-        case platform::ControlKind::kGroupBox:
-          out << "  -- " << c.text << " --\n";
-          break;
-        default:
-          if (!c.text.empty()) out << "  " << c.text << "\n";
-      }
-    }
-  }
-
- private:
-  const platform::DialogTemplate& template_;
-  std::vector<Control> controls_;
-  bool ended_ = false;
-  std::intptr_t result_ = -1;
-};
-
-// The user of the Control Panel: follows the plan, or asks at the terminal.
-class ControlPanelUser : public platform::UserInterface {
- public:
-  ControlPanelUser(const UserPlan& plan, std::ostream& out, std::istream& in)
-      : plan_(plan), out_(out), in_(in) {}
-
-  std::string refusal;  // set when the plan asked for something a person could not do
-
-  std::intptr_t ShowModal(const platform::DialogTemplate& t, platform::WindowHandle,
-                          const platform::DialogProc& proc, std::intptr_t initParam) override {
-    ScreenDialog dialog(t);
-    proc(dialog, platform::kWmInitDialog, 0, initParam);
-    dialog.Print(out_);
-    if (plan_.interactive)
-      Converse(dialog, proc);
-    else
-      FollowPlan(dialog, proc);
-    if (!dialog.Ended()) {
-      // The applet did not close its dialog on OK or Cancel; a person would be stuck, the host is not.
-      refusal = "the dialog did not close";
-      return -1;
-    }
-    return dialog.Result();
-  }
-  int MessageBox(platform::WindowHandle, const std::string& text, const std::string& caption,
-                 std::uint32_t) override {
-    out_ << "Message box \"" << caption << "\": " << text << "\n";
-    return platform::kIdOk;
-  }
-  bool OpenFileDialog(platform::WindowHandle, const std::string&, const std::string&, const std::string&,
-                      std::string*) override {
-    return false;
-  }
-  platform::ProgressWindowUi* CreateProgress(const platform::DialogTemplate&,
-                                             platform::WindowHandle) override {
-    return nullptr;
-  }
-  void DestroyProgress(platform::ProgressWindowUi*) override {}
+  using SimUi::SimUi;
   std::uintptr_t LoadIcon(std::uintptr_t module, int iconId) override {
     // A handle that names the icon it stands for, so the transcript can tell it.
     return module ? 0x00010000 + static_cast<std::uintptr_t>(iconId) : 0;
   }
-
- private:
-  void Click(ScreenDialog& dialog, const platform::DialogProc& proc, int id) {
-    auto* c = dialog.Find(id);
-    if (c && c->t->kind == platform::ControlKind::kRadioButton) dialog.MarkInGroup(id);
-    proc(dialog, platform::kWmCommand, static_cast<std::uintptr_t>(id), 0);
-  }
-
-  void FollowPlan(ScreenDialog& dialog, const platform::DialogProc& proc) {
-    if (plan_.pick) {
-      auto* c = dialog.Find(*plan_.pick);
-      if (!c || !c->enabled || !c->visible) {
-        refusal = "cannot pick \"" + (c ? c->text : std::to_string(*plan_.pick)) +
-                  "\": the button is disabled; pressing Cancel instead";
-        out_ << "The user cannot pick \"" << (c ? c->text : "") << "\": it is disabled.\n";
-        out_ << "The user presses Cancel\n";
-        Click(dialog, proc, platform::kIdCancel);
-        return;
-      }
-      out_ << "The user picks \"" << c->text << "\"\n";
-      Click(dialog, proc, *plan_.pick);
-      dialog.Print(out_);
-    }
-    out_ << "The user presses " << (plan_.ok ? "OK" : "Cancel") << "\n";
-    Click(dialog, proc, plan_.ok ? platform::kIdOk : platform::kIdCancel);
-  }
-
-  void Converse(ScreenDialog& dialog, const platform::DialogProc& proc) {
-    static constexpr std::pair<const char*, int> kKeys[] = {{"r", j6audio::kRadioRom},
-                                                            {"1", j6audio::kRadio1Mb},
-                                                            {"2", j6audio::kRadio2Mb},
-                                                            {"4", j6audio::kRadio4Mb}};
-    while (!dialog.Ended()) {
-      out_ << "Pick r (Onboard ROM), 1, 2 or 4 (MB PC RAM); o for OK, c or Esc for Cancel: " << std::flush;
-      std::string line;
-      if (!std::getline(in_, line)) {
-        out_ << "\nEnd of input: the user presses Cancel\n";
-        Click(dialog, proc, platform::kIdCancel);
-        return;
-      }
-      line.erase(0, line.find_first_not_of(" \t"));
-      line.erase(line.find_last_not_of(" \t\r") + 1);
-      std::string key = line;
-      std::transform(key.begin(), key.end(), key.begin(), [](unsigned char ch) { return std::tolower(ch); });
-      if (key == "o" || key == "ok") {
-        out_ << "The user presses OK\n";
-        Click(dialog, proc, platform::kIdOk);
-      } else if (key == "c" || key == "cancel" || key == "esc" || key == "\x1b") {
-        out_ << "The user presses Cancel\n";
-        Click(dialog, proc, platform::kIdCancel);
-      } else {
-        int id = 0;
-        for (const auto& [k, v] : kKeys)
-          if (key == k) id = v;
-        auto* c = id ? dialog.Find(id) : nullptr;
-        if (!c) {
-          out_ << "No such choice: \"" << line << "\"\n";
-        } else if (!c->enabled) {
-          out_ << "\"" << c->text << "\" is disabled.\n";
-        } else {
-          out_ << "The user picks \"" << c->text << "\"\n";
-          Click(dialog, proc, id);
-          dialog.Print(out_);
-        }
-      }
-    }
-  }
-
-  UserPlan plan_;
-  std::ostream& out_;
-  std::istream& in_;
 };
 
 constexpr j6audio::HINSTANCE kAppletModule = 0x10000000;
@@ -425,7 +219,8 @@ Command& AddAppletCommand(CLI::App& app) {
   auto* ok = sub->add_flag("--ok", options->ok, "Close the dialog with OK (the default)");
   auto* cancel = sub->add_flag("--cancel", options->cancel, "Close the dialog with Cancel");
   ok->excludes(cancel);
-  sub->add_flag("--interactive", options->interactive, "Ask at the terminal what the user does")
+  sub->add_flag("--interactive", options->interactive,
+                "Ask at the terminal what the user does: a control's number or caption, or esc")
       ->excludes(pick)
       ->excludes(ok)
       ->excludes(cancel);
@@ -443,22 +238,26 @@ Command& AddAppletCommand(CLI::App& app) {
     platform::Os os = process->Os();
     if (!os.registry) throw sim::MachineError("the simulated registry is not available");
     WatchedRegistry registry(*os.registry);
-    UserPlan plan;
-    static const std::map<std::string, int> kPicks = {{"rom", j6audio::kRadioRom},
-                                                      {"1mb", j6audio::kRadio1Mb},
-                                                      {"2mb", j6audio::kRadio2Mb},
-                                                      {"4mb", j6audio::kRadio4Mb}};
-    if (!options->pick.empty()) plan.pick = kPicks.at(options->pick);
-    plan.ok = !options->cancel;
-    plan.interactive = options->interactive;
-    ControlPanelUser user(plan, out, std::cin);
+    static const std::map<std::string, std::string> kPicks = {
+        {"rom", "1100"}, {"1mb", "1101"}, {"2mb", "1102"}, {"4mb", "1104"}};
+    std::unique_ptr<ControlPanelUi> user;
+    if (options->interactive) {
+      user = std::make_unique<ControlPanelUi>(std::cin, out);
+    } else {
+      std::vector<sim::UiStep> steps;
+      if (!options->pick.empty()) steps.push_back(sim::ParseUiStep("click " + kPicks.at(options->pick)));
+      steps.push_back(sim::ParseUiStep(options->cancel ? "click 2" : "click 1"));
+      user = std::make_unique<ControlPanelUi>(std::move(steps));
+      user->EchoTo(&out);
+    }
     os.registry = &registry;
-    os.ui = &user;
+    os.ui = user.get();
 
     using namespace j6audio;
     LoadModule(&os);
     LibMain(kAppletModule, DLL_PROCESS_ATTACH, nullptr);
     out << "Control Panel loaded " << cplPath << "\n";
+    std::string refusal;
     LONG init = CPlApplet(kControlPanelWindow, CPL_INIT, 0, 0);
     LONG count = init ? CPlApplet(kControlPanelWindow, CPL_GETCOUNT, 0, 0) : 0;
     out << "CPL_INIT -> " << init << ", CPL_GETCOUNT -> " << count << "\n";
@@ -477,21 +276,26 @@ Command& AddAppletCommand(CLI::App& app) {
     }
     if (count > 0) {
       out << "The user double-clicks \"" << Utf8(LoadText(kStringName)) << "\"\n";
-      LONG r = CPlApplet(kControlPanelWindow, CPL_DBLCLK, 0, 0);
-      out << "CPL_DBLCLK -> " << r << "\n";
+      try {
+        LONG r = CPlApplet(kControlPanelWindow, CPL_DBLCLK, 0, 0);
+        out << "CPL_DBLCLK -> " << r << "\n";
+      } catch (const sim::UiError& e) {
+        // The user could not do what was asked; the Control Panel still shuts the applet down.
+        refusal = e.what();
+      }
     }
     LONG exitResult = init ? CPlApplet(kControlPanelWindow, CPL_EXIT, 0, 0) : 0;
     LibMain(kAppletModule, DLL_PROCESS_DETACH, nullptr);
     out << "CPL_EXIT -> " << exitResult << "\n";
 
-    if (registry.writes.empty()) out << "Nothing was written.\n";
-    for (const auto& w : registry.writes) out << "Registry: " << w << "\n";
     process.reset();
-    machine->Save();
-    if (!user.refusal.empty()) {
-      out << "j6sim applet: " << user.refusal << "\n";
+    if (!refusal.empty()) {
+      out << "j6sim applet: " << refusal << "\nThe run stopped; the machine was not saved.\n";
       return 1;
     }
+    if (registry.writes.empty()) out << "Nothing was written.\n";
+    for (const auto& w : registry.writes) out << "Registry: " << w << "\n";
+    machine->Save();
     return 0;
   };
   return command;

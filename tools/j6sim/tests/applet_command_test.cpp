@@ -94,31 +94,39 @@ INSTANTIATE_TEST_SUITE_P(
              {"--pick", "1mb"},
              0,
              1,
-             {"  name:        \"J6 Audio\"", "icon:        101", "size 468", "(*) 2 MB PC RAM     enabled",
-              "(*) 1 MB PC RAM     enabled", "\"GmBank\" = 1 (REG_DWORD)", "CPL_EXIT -> 1"}},
+             {"  name:        \"J6 Audio\"", "icon:        101", "size 468",
+              "radio 1102 [x] \"2 MB PC RAM\"\n", "radio 1101 [x] \"1 MB PC RAM\"\n",
+              "\"GmBank\" = 1 (REG_DWORD)", "CPL_EXIT -> 1"}},
         Case{"pick_and_cancel", 15, 2, {"--pick", "rom", "--cancel"}, 0, 2, {"Nothing was written."}},
-        Case{"ok_without_a_pick", 15, 4, {}, 0, 4, {"(*) 4 MB PC RAM", "Nothing was written."}},
+        Case{"ok_without_a_pick",
+             15,
+             4,
+             {},
+             0,
+             4,
+             {"radio 1104 [x] \"4 MB PC RAM\"\n", "Nothing was written."}},
         Case{"pick_of_a_disabled_bank",
              7,
              0,
              {"--pick", "4mb"},
              1,
              0,
-             {"( ) 4 MB PC RAM     disabled", "cannot pick \"4 MB PC RAM\"", "Nothing was written."}},
+             {"radio 1104 [ ] \"4 MB PC RAM\" disabled", "cannot click radio 1104",
+              "the machine was not saved"}},
         Case{"marked_but_disabled",
              1,
              4,
              {"--pick", "rom"},
              0,
              0,
-             {"(*) 4 MB PC RAM     disabled", "( ) Onboard ROM     enabled"}},
+             {"radio 1104 [x] \"4 MB PC RAM\" disabled", "radio 1100 [ ] \"Onboard ROM\"\n"}},
         Case{"key_missing",
              std::nullopt,
              std::nullopt,
              {},
              0,
              std::nullopt,
-             {"created key " + kDevice0, "( ) Onboard ROM     disabled"}},
+             {"created key " + kDevice0, "radio 1100 [ ] \"Onboard ROM\" disabled"}},
         Case{"interactive_with_a_pick", 15, 2, {"--interactive", "--pick", "rom"}, 2, 2, {}},
         Case{"ok_and_cancel", 15, 2, {"--ok", "--cancel"}, 2, 2, {}}),
     [](const auto& info) { return std::string(info.param.what); });
@@ -136,7 +144,7 @@ TEST_F(AppletCommand, refuses_machines_without_the_applet) {
 
 TEST_F(AppletCommand, interactive_user_answers_at_the_terminal) {
   MakeMachine(0x7, 0);
-  std::ofstream(dir_.string() + ".in") << "4\nx\n2\no\n";
+  std::ofstream(dir_.string() + ".in") << "1104\nx\n2 MB PC RAM\nOK\n";
   std::string command = std::string(J6SIM_PATH) + " applet " + dir_.string() + " --interactive < " +
                         dir_.string() + ".in > " + dir_.string() + ".out";
   EXPECT_EQ(std::system(command.c_str()), 0);
@@ -144,9 +152,8 @@ TEST_F(AppletCommand, interactive_user_answers_at_the_terminal) {
   std::string out{std::istreambuf_iterator<char>(in), {}};
   fs::remove(dir_.string() + ".in");
   fs::remove(dir_.string() + ".out");
-  for (const char* text :
-       {"\"4 MB PC RAM\" is disabled.", "No such choice: \"x\"", "The user picks \"2 MB PC RAM\"",
-        "The user presses OK", "\"GmBank\" = 2 (REG_DWORD)"})
+  for (const char* text : {"That cannot be clicked: radio 1104", "There is no control \"x\"",
+                           "> click 1102 \"2 MB PC RAM\"", "> click 1 \"OK\"", "\"GmBank\" = 2 (REG_DWORD)"})
     EXPECT_NE(out.find(text), std::string::npos) << text << "\n" << out;
   EXPECT_EQ(StoredBank(), 2u);
 }
