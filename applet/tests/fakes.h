@@ -88,9 +88,9 @@ class FakeRegistry : public platform::Registry {
   std::uint32_t SetValue(platform::HKey key, const char* name, std::uint32_t type, const std::uint8_t* data,
                          std::uint32_t size) override {
     auto k = open.find(key);
-    if (k == open.end()) return platform::kErrorInvalidHandle;
     Value v{type, {data, data + size}};
-    writes.push_back({k->second, name, v});
+    writes.push_back({k == open.end() ? "(not open)" : k->second, name, v});
+    if (k == open.end()) return platform::kErrorInvalidHandle;
     if (writeFails) return platform::kErrorAccessDenied;
     keys[k->second][name] = v;
     return platform::kErrorSuccess;
