@@ -14,6 +14,8 @@ namespace sim {
 class Machine;
 class ProcessRegistry;
 class ProcessFiles;
+class ProcessProfiles;
+class ProcessRiff;
 
 class Process {
  public:
@@ -40,6 +42,8 @@ class Process {
   ProcessAddressSpace memory_;
   std::unique_ptr<ProcessRegistry> registry_;
   std::unique_ptr<ProcessFiles> files_;
+  std::unique_ptr<ProcessProfiles> profiles_;
+  std::unique_ptr<ProcessRiff> riff_;
   platform::Os os_;
 };
 
