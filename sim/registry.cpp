@@ -217,6 +217,29 @@ std::size_t RegistryStore::KeyCount() const {
   return n;
 }
 
+void AddFreshWindowsKeys(RegistryStore& store) {
+  const char* common[] = {
+      "HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Run",
+      "HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce",
+      "HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall",
+      "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Run",
+      "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce",
+      "HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Services",
+      "HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Control\\MediaResources",
+  };
+  for (const char* path : common) store.CreatePath(path);
+  if (store.Family() == WindowsFamily::k95) {
+    store.CreatePath("HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Services\\VxD");
+    store.CreatePath("HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Services\\Class\\MEDIA");
+    auto tray =
+        store.CreatePath("HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Applets\\SysTray");
+    if (!tray->FindValue("Services")) tray->SetValue("Services", kRegDword, {0, 0, 0, 0});
+  } else {
+    store.CreatePath("HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Control\\Session Manager");
+    store.CreatePath("HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows NT\\CurrentVersion\\Drivers32");
+  }
+}
+
 // ---- ProcessRegistry ----
 
 ProcessRegistry::ProcessRegistry(RegistryStore& store, Faults* faults) : store_(store), faults_(faults) {}
@@ -330,7 +353,8 @@ std::uint32_t ProcessRegistry::SetValue(HKey key, const char* name, std::uint32_
   std::shared_ptr<RegKey> k;
   if (auto rc = Resolve(key, &k)) return rc;
   if (!data && (size != 0 || !IsNt())) return kErrorInvalidParameter;
-  if (name && std::strlen(name) > 255) return kErrorInvalidParameter;
+  // Value names: 255 characters on Windows 95, 16,383 on NT.
+  if (name && std::strlen(name) > (IsNt() ? 16383u : 255u)) return kErrorInvalidParameter;
   std::vector<std::uint8_t> bytes(data, data + (data ? size : 0));
   // A string without its terminator gets one, as the registry adds it.
   if ((type == kRegSz || type == kRegExpandSz) && (bytes.empty() || bytes.back() != 0) && data)
