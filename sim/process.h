@@ -12,6 +12,9 @@
 namespace sim {
 
 class Machine;
+class SimProcesses;
+class SimVersionInfo;
+class SimDetection;
 
 class Process {
  public:
@@ -37,6 +40,9 @@ class Process {
   std::uint32_t lastError_ = 0;
   ProcessAddressSpace memory_;
   platform::Os os_;
+  std::unique_ptr<SimProcesses> processes_;
+  std::unique_ptr<SimVersionInfo> versions_;
+  std::unique_ptr<SimDetection> detection_;
 };
 
 }  // namespace sim
