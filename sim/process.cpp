@@ -7,6 +7,7 @@
 #include "sim/port_bus.h"
 #include "sim/processes.h"
 #include "sim/version_info.h"
+#include "sim/registry.h"
 
 namespace sim {
 
@@ -32,6 +33,8 @@ Process::Process(Machine& machine, std::uint32_t id, std::string name, std::stri
     machine.Get<IsaPnpCard>();
   }
   // The user interface belongs to whoever runs the program: the runner sets os_.ui.
+  registry_ = std::make_unique<ProcessRegistry>(machine.Get<RegistryStore>(), &machine.GetFaults());
+  os_.registry = registry_.get();
 }
 
 Process::~Process() {

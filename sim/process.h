@@ -15,6 +15,7 @@ class Machine;
 class SimProcesses;
 class SimVersionInfo;
 class SimDetection;
+class ProcessRegistry;
 
 class Process {
  public:
@@ -39,6 +40,7 @@ class Process {
   std::string currentDir_;
   std::uint32_t lastError_ = 0;
   ProcessAddressSpace memory_;
+  std::unique_ptr<ProcessRegistry> registry_;
   platform::Os os_;
   std::unique_ptr<SimProcesses> processes_;
   std::unique_ptr<SimVersionInfo> versions_;
