@@ -2,6 +2,7 @@
 
 #include "sim/detection.h"
 #include "sim/isa_pnp.h"
+#include "sim/drive.h"
 #include "sim/machine.h"
 #include "sim/pci_bios.h"
 #include "sim/port_bus.h"
@@ -35,6 +36,8 @@ Process::Process(Machine& machine, std::uint32_t id, std::string name, std::stri
   // The user interface belongs to whoever runs the program: the runner sets os_.ui.
   registry_ = std::make_unique<ProcessRegistry>(machine.Get<RegistryStore>(), &machine.GetFaults());
   os_.registry = registry_.get();
+  files_ = std::make_unique<ProcessFiles>(machine, currentDir_, lastError_);
+  os_.files = files_.get();
 }
 
 Process::~Process() {

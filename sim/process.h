@@ -16,6 +16,7 @@ class SimProcesses;
 class SimVersionInfo;
 class SimDetection;
 class ProcessRegistry;
+class ProcessFiles;
 
 class Process {
  public:
@@ -41,6 +42,7 @@ class Process {
   std::uint32_t lastError_ = 0;
   ProcessAddressSpace memory_;
   std::unique_ptr<ProcessRegistry> registry_;
+  std::unique_ptr<ProcessFiles> files_;
   platform::Os os_;
   std::unique_ptr<SimProcesses> processes_;
   std::unique_ptr<SimVersionInfo> versions_;
