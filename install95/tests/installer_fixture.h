@@ -41,6 +41,11 @@ class InstallerMachine : public ::testing::Test {
     machine_ = sim::Machine::Create(dir_, config_);
     fs::create_directories(machine_->DriveRoot() / "J6DISK");
     process_ = machine_->StartProcess("INSTALLER.EXE", "C:\\J6DISK");
+    // Windows 95 has the RunOnce key from the start.
+    platform::HKey key = 0;
+    Os().registry->CreateKey(platform::kHkeyLocalMachine,
+                             "Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce", &key);
+    Os().registry->CloseKey(key);
     return *machine_;
   }
   void Put(const std::string& relative, const std::string& content) {
@@ -59,6 +64,7 @@ class InstallerMachine : public ::testing::Test {
                                            const std::string& commandLine = "INSTALLER.EXE") {
     std::istringstream in(script);
     auto ui = std::make_unique<sim::SimUi>(sim::ParseUiSteps(in));
+    ui->SetFiles(Os().files);
     Os().ui = ui.get();
     exitCode_ = install95::InstallerMain(Os(), commandLine.c_str());
     Os().ui = nullptr;
