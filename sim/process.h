@@ -8,10 +8,12 @@
 
 #include "platform/os.h"
 #include "sim/linear_memory.h"
+#include "sim/vxd.h"
 
 namespace sim {
 
 class Machine;
+class ProcessRegistry;
 
 class Process {
  public:
@@ -28,6 +30,7 @@ class Process {
 
   platform::Os& Os() { return os_; }
   ProcessAddressSpace& Memory() { return memory_; }
+  ProcessDeviceIo& Devices() { return *devices_; }
 
  private:
   Machine& machine_;
@@ -36,7 +39,9 @@ class Process {
   std::string currentDir_;
   std::uint32_t lastError_ = 0;
   ProcessAddressSpace memory_;
+  std::unique_ptr<ProcessRegistry> registry_;
   platform::Os os_;
+  std::unique_ptr<ProcessDeviceIo> devices_;
 };
 
 }  // namespace sim
