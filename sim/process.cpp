@@ -1,9 +1,12 @@
 #include "sim/process.h"
 
 #include "sim/card.h"
+#include "sim/drive.h"
 #include "sim/machine.h"
 #include "sim/port_bus.h"
+#include "sim/profiles.h"
 #include "sim/registry.h"
+#include "sim/riff.h"
 
 namespace sim {
 
@@ -22,6 +25,12 @@ Process::Process(Machine& machine, std::uint32_t id, std::string name, std::stri
   machine.Get<Card>();
   devices_ = std::make_unique<ProcessDeviceIo>(machine, id, &os_.registry);
   os_.devices = devices_.get();
+  files_ = std::make_unique<ProcessFiles>(machine, currentDir_, lastError_);
+  os_.files = files_.get();
+  profiles_ = std::make_unique<ProcessProfiles>(*files_, machine.Config().os);
+  os_.profiles = profiles_.get();
+  riff_ = std::make_unique<ProcessRiff>(*files_);
+  os_.riff = riff_.get();
 }
 
 Process::~Process() {

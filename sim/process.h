@@ -14,6 +14,9 @@ namespace sim {
 
 class Machine;
 class ProcessRegistry;
+class ProcessFiles;
+class ProcessProfiles;
+class ProcessRiff;
 
 class Process {
  public:
@@ -40,6 +43,9 @@ class Process {
   std::uint32_t lastError_ = 0;
   ProcessAddressSpace memory_;
   std::unique_ptr<ProcessRegistry> registry_;
+  std::unique_ptr<ProcessFiles> files_;
+  std::unique_ptr<ProcessProfiles> profiles_;
+  std::unique_ptr<ProcessRiff> riff_;
   platform::Os os_;
   std::unique_ptr<ProcessDeviceIo> devices_;
 };
