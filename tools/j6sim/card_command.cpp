@@ -1,8 +1,11 @@
 // j6sim card: the card as j6base sees it after VEXA_Initialize.
 #include <cstdio>
 #include <ostream>
+#include <sstream>
 #include <string>
 
+#include "basedrv/dls/dll_dls.h"
+#include "basedrv/dls/frame/hal_dls_host.h"
 #include "basedrv/hal/hal.h"
 #include "basedrv/j6base.h"
 #include "sim/machine.h"
@@ -97,6 +100,12 @@ Command& AddCardCommand(CLI::App& app) {
     else
       out << "none\n";
     out << "DLS common block:    " << (shared.glpDls ? Hex(shared.glpDls, 8) : std::string("none")) << "\n";
+    char engine[512] = {};
+    dls::FormatDlsEngineState(dls::GetDlsEngineState(j6base::CurrentDlsEnv(), card.hwInfo), engine,
+                              sizeof engine);
+    out << "DLS engine:\n";
+    std::istringstream lines(engine);
+    for (std::string line; std::getline(lines, line);) out << "  " << line << "\n";
     out << "DMA channels:\n";
     for (int i = 0; i < 3; ++i) PrintDescriptor(card, i, out);
     VEXA_Exit(id);

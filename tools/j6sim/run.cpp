@@ -30,6 +30,7 @@ int Run(int argc, const char* const* argv, std::ostream& out, std::ostream& err)
   AddCardCommand(app);
   AddAppletCommand(app);
   AddInstall95Command(app);
+  AddGmBanksCommand(app);
 
   try {
     app.parse(argc, argv);

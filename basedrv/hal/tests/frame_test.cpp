@@ -94,7 +94,8 @@ TEST_F(Frame, first_initialisation_starts_resets_and_sets_up_the_card_later_ones
   std::uint32_t id = 0;
   ASSERT_EQ(VEXA_Initialize(1, &id), 0u);
   EXPECT_EQ(id, machine_->Config().card.deviceId);
-  EXPECT_EQ(Vxd().Codes(), (Codes{0x0C, 0x01, 0x06, 0x02}));
+  // Then the DLS engine starts: the ROM's drum table (0x10) and the sample memory address (0x0A).
+  EXPECT_EQ(Vxd().Codes(), (Codes{0x0C, 0x01, 0x06, 0x02, 0x10, 0x0A}));
   EXPECT_EQ(shared_.uHWInstsCnt, 1u);
   auto& r = Record(id);
   EXPECT_EQ(r.refCount, 1u);

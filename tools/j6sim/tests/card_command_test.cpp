@@ -55,6 +55,31 @@ TEST_F(CardCommand, legacy_mode_shows_the_pc_dma_controller_ports) {
       << r.out;
 }
 
+TEST_F(CardCommand, shows_the_dls_engine_state) {
+  struct Case {
+    std::vector<std::string> options;
+    std::vector<const char*> lines;
+  };
+  const Case cases[] = {
+      {{},
+       {"  General MIDI source: ROM", "  DLS available: yes", "  fRomBelowRam: 1",
+        "  DLS data area: 2097152 bytes", "  Free: 2097152 bytes (largest block 2097152 bytes)",
+        "  DLS RAM cut to fit (bit 25): no", "  GM bank not provided (bit 27): no"}},
+      {{"--no-gm-rom"},
+       {"  General MIDI source: none", "  fRomBelowRam: 0", "  GM bank not provided (bit 27): yes"}},
+      {{"--legacy"}, {"  General MIDI source: ROM", "  DLS available: no", "  fRomBelowRam: 0"}},
+  };
+  for (const auto& c : cases) {
+    fs::remove_all(dir_);
+    std::vector<std::string> args = {"new", dir_.string()};
+    args.insert(args.end(), c.options.begin(), c.options.end());
+    ASSERT_EQ(J6sim(args).status, 0);
+    Result r = J6sim({"card", dir_.string()});
+    EXPECT_EQ(r.status, 0) << r.err;
+    for (const char* line : c.lines) EXPECT_NE(r.out.find(line), std::string::npos) << line << "\n" << r.out;
+  }
+}
+
 TEST_F(CardCommand, a_machine_without_the_card_or_folder_fails_clearly) {
   ASSERT_EQ(J6sim({"new", dir_.string(), "--card", "none"}).status, 0);
   Result r = J6sim({"card", dir_.string()});
