@@ -12,6 +12,10 @@
 namespace sim {
 
 class Machine;
+class SimProcesses;
+class SimVersionInfo;
+class SimDetection;
+class ProcessRegistry;
 
 class Process {
  public:
@@ -36,7 +40,11 @@ class Process {
   std::string currentDir_;
   std::uint32_t lastError_ = 0;
   ProcessAddressSpace memory_;
+  std::unique_ptr<ProcessRegistry> registry_;
   platform::Os os_;
+  std::unique_ptr<SimProcesses> processes_;
+  std::unique_ptr<SimVersionInfo> versions_;
+  std::unique_ptr<SimDetection> detection_;
 };
 
 }  // namespace sim
