@@ -170,19 +170,17 @@ class Win32VersionInfo final : public VersionInfo {
              std::uint32_t* length) override;
 };
 
-// Interrupt 1Ah from the program's own code: 32-bit Windows 95 only. InstallationCheck gives the
-// interface version (BH in the high byte, BL in the low) when the BIOS answers "PCI " with carry clear
-// and AH = 0, otherwise 0.
+// Interrupt 1Ah issued from the program's own code: 32-bit Windows 95 only.
 class Win32PciBios final : public PciBios {
  public:
-  std::uint16_t InstallationCheck() override;
+  CheckRegisters InstallationCheck() override;
   std::uint8_t FindDevice(std::uint16_t vendor, std::uint16_t device, std::uint16_t index) override;
 };
 
 // NT and 64-bit Windows give user mode no BIOS: no PCI BIOS, every search "device not found" (86h).
 class AbsentPciBios final : public PciBios {
  public:
-  std::uint16_t InstallationCheck() override { return 0; }
+  CheckRegisters InstallationCheck() override { return {}; }
   std::uint8_t FindDevice(std::uint16_t, std::uint16_t, std::uint16_t) override { return 0x86; }
 };
 
@@ -219,16 +217,27 @@ class Win32UserInterface final : public UserInterface {
                       const std::string& initialDir, std::string* chosen) override;
   ProgressWindowUi* CreateProgress(const DialogTemplate& dialog, WindowHandle owner) override;
   void DestroyProgress(ProgressWindowUi* window) override;
+  void SetPageLook(std::uint32_t backgroundColour, std::uint32_t textColour) override;
+  BitmapHandle LoadBitmapFile(const char* path) override;
+
+  // What every dialog of this program looks like; set by SetPageLook.
+  struct Look {
+    bool set = false;
+    std::uint32_t background = 0, text = 0;
+    std::uintptr_t brush = 0;
+  };
 
  private:
   bool unicode_;
+  Look look_;
 };
 
 // UTF-8 to UTF-16 and back, without the code page tables Windows 95 lacks. Malformed bytes become U+FFFD.
 std::wstring Utf8ToUtf16(const std::string& text);
 std::string Utf16ToUtf8(const std::wstring& text);
 
-// The in-memory DLGTEMPLATE (with DS_SETFONT and one DLGITEMTEMPLATE per control) for a template.
-std::vector<std::uint16_t> BuildDialogTemplate(const DialogTemplate& dialog);
+// The in-memory DLGTEMPLATE (with DS_SETFONT and one DLGITEMTEMPLATE per control) for a template;
+// `threeD` adds DS_3DLOOK.
+std::vector<std::uint16_t> BuildDialogTemplate(const DialogTemplate& dialog, bool threeD = false);
 
 }  // namespace platform::win32

@@ -31,15 +31,19 @@ void Win32PortIo::Out32(std::uint16_t port, std::uint32_t value) {
   asm volatile("outl %0, %w1" : : "a"(value), "Nd"(port));
 }
 
-std::uint16_t Win32PciBios::InstallationCheck() {
+PciBios::CheckRegisters Win32PciBios::InstallationCheck() {
   std::uint32_t eax = 0xB101, ebx = 0, ecx = 0, edx = 0, edi = 0;
   std::uint8_t carry = 1;
   asm volatile("int $0x1a\n\tsetc %5"
                : "+a"(eax), "+b"(ebx), "+c"(ecx), "+d"(edx), "+D"(edi), "=m"(carry)
                :
                : "cc", "memory");
-  const bool present = !carry && (eax & 0xFF00) == 0 && (edx & 0xFFFFFF) == 0x494350;
-  return present ? static_cast<std::uint16_t>(ebx & 0xFFFF) : 0;
+  CheckRegisters registers;
+  registers.carry = carry != 0;
+  registers.ah = static_cast<std::uint8_t>(eax >> 8);
+  registers.edx = edx;
+  registers.bx = static_cast<std::uint16_t>(ebx);
+  return registers;
 }
 
 std::uint8_t Win32PciBios::FindDevice(std::uint16_t vendor, std::uint16_t device, std::uint16_t index) {
@@ -63,7 +67,7 @@ std::uint32_t Win32PortIo::In32(std::uint16_t port) {
 void Win32PortIo::Out8(std::uint16_t, std::uint8_t) {}
 void Win32PortIo::Out16(std::uint16_t, std::uint16_t) {}
 void Win32PortIo::Out32(std::uint16_t, std::uint32_t) {}
-std::uint16_t Win32PciBios::InstallationCheck() {
+PciBios::CheckRegisters Win32PciBios::InstallationCheck() {
   return AbsentPciBios().InstallationCheck();
 }
 std::uint8_t Win32PciBios::FindDevice(std::uint16_t vendor, std::uint16_t device, std::uint16_t index) {

@@ -181,9 +181,31 @@ class Win32Dialog final : public Dialog {
   }
   void End(std::intptr_t result) override { EndDialog(window_, result); }
 
+  bool DrawBitmapStretched(int id, BitmapHandle bitmap) override {
+    if (!drawItem_ || static_cast<int>(drawItem_->CtlID) != id || bitmap == kNoBitmap) return false;
+    auto* handle = reinterpret_cast<HBITMAP>(bitmap);
+    BITMAP info{};
+    if (!GetObjectA(handle, sizeof info, &info)) return false;
+    HDC target = drawItem_->hDC;
+    HDC memory = CreateCompatibleDC(target);
+    if (!memory) return false;
+    SetMapMode(memory, GetMapMode(target));
+    HGDIOBJ previous = SelectObject(memory, handle);
+    const RECT& area = drawItem_->rcItem;
+    const bool ok = StretchBlt(target, area.left, area.top, area.right - area.left, area.bottom - area.top,
+                               memory, 0, 0, info.bmWidth, info.bmHeight, SRCCOPY);
+    SelectObject(memory, previous);
+    DeleteDC(memory);
+    return ok;
+  }
+
+  // The item being drawn while a WM_DRAWITEM is forwarded; null otherwise.
+  void SetDrawItem(const DRAWITEMSTRUCT* item) { drawItem_ = item; }
+
  private:
   HWND window_;
   bool unicode_;
+  const DRAWITEMSTRUCT* drawItem_ = nullptr;
 };
 
 // What the dialog procedure adapter needs; handed over in WM_INITDIALOG and kept in DWLP_USER.
@@ -191,8 +213,19 @@ struct ModalContext {
   const DialogProc* proc;
   std::intptr_t initParam;
   bool unicode;
+  const Win32UserInterface::Look* look;
   std::unique_ptr<Win32Dialog> dialog;
 };
+
+// The program's page look, where the page itself has not answered WM_CTLCOLOR...
+INT_PTR PaintWithLook(const Win32UserInterface::Look& look, UINT message, WPARAM wParam) {
+  if (!look.set || (message != WM_CTLCOLORDLG && message != WM_CTLCOLORSTATIC && message != WM_CTLCOLORBTN))
+    return FALSE;
+  HDC dc = reinterpret_cast<HDC>(wParam);
+  SetTextColor(dc, look.text);
+  SetBkColor(dc, look.background);
+  return static_cast<INT_PTR>(look.brush);
+}
 
 INT_PTR CALLBACK ModalDialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_INITDIALOG) {
@@ -204,7 +237,11 @@ INT_PTR CALLBACK ModalDialogProc(HWND window, UINT message, WPARAM wParam, LPARA
   auto* context = reinterpret_cast<ModalContext*>(GetWindowLongPtrW(window, DWLP_USER));
   // Messages before WM_INITDIALOG (WM_SETFONT and the like) go to the default handling.
   if (!context || !context->dialog) return FALSE;
-  return (*context->proc)(*context->dialog, message, wParam, lParam);
+  if (message == WM_DRAWITEM) context->dialog->SetDrawItem(reinterpret_cast<const DRAWITEMSTRUCT*>(lParam));
+  const INT_PTR result = (*context->proc)(*context->dialog, message, wParam, lParam);
+  context->dialog->SetDrawItem(nullptr);
+  if (!result && context->look) return PaintWithLook(*context->look, message, wParam);
+  return result;
 }
 
 void EnsureCommonControls() {
@@ -326,9 +363,9 @@ std::string Utf16ToUtf8(const std::wstring& text) {
   return out;
 }
 
-std::vector<std::uint16_t> BuildDialogTemplate(const DialogTemplate& dialog) {
+std::vector<std::uint16_t> BuildDialogTemplate(const DialogTemplate& dialog, bool threeD) {
   TemplateWriter writer;
-  writer.Dword(DialogStyle(dialog.style));
+  writer.Dword(DialogStyle(dialog.style) | (threeD ? DS_3DLOOK : 0));
   writer.Dword(0);  // extended style
   writer.Word(static_cast<std::uint16_t>(dialog.controls.size()));
   writer.Word(static_cast<std::uint16_t>(dialog.x)), writer.Word(static_cast<std::uint16_t>(dialog.y));
@@ -359,8 +396,8 @@ Win32UserInterface::Win32UserInterface(WindowsFamily family) : unicode_(family =
 std::intptr_t Win32UserInterface::ShowModal(const DialogTemplate& dialog, WindowHandle owner,
                                             const DialogProc& proc, std::intptr_t initParam) {
   EnsureCommonControls();
-  const std::vector<std::uint16_t> memory = BuildDialogTemplate(dialog);
-  ModalContext context{&proc, initParam, unicode_, nullptr};
+  const std::vector<std::uint16_t> memory = BuildDialogTemplate(dialog, look_.set);
+  ModalContext context{&proc, initParam, unicode_, &look_, nullptr};
   const auto* templ = reinterpret_cast<const DLGTEMPLATE*>(memory.data());
   const auto param = reinterpret_cast<LPARAM>(&context);
   if (unicode_)
@@ -407,7 +444,7 @@ ProgressWindowUi* Win32UserInterface::CreateProgress(const DialogTemplate& dialo
     if (control.kind == ControlKind::kProgressBar && barId < 0) barId = control.id;
     if (control.kind == ControlKind::kStatic && statusId < 0) statusId = control.id;
   }
-  const std::vector<std::uint16_t> memory = BuildDialogTemplate(dialog);
+  const std::vector<std::uint16_t> memory = BuildDialogTemplate(dialog, look_.set);
   const auto* templ = reinterpret_cast<const DLGTEMPLATE*>(memory.data());
   HWND window = unicode_ ? CreateDialogIndirectParamW(GetModuleHandleW(nullptr), templ, AsWindow(owner),
                                                       ProgressDialogProc, 0)
