@@ -23,12 +23,14 @@ HKey FromHkey(HKEY key) {
   return reinterpret_cast<HKey>(key);
 }
 
-// Runs `call` with an HKEY out-parameter and stores the result in `out` (when not null).
+// Windows refuses a null out pointer with ERROR_INVALID_PARAMETER; some versions write through it first,
+// so it is refused here before the call.
 template <typename Call>
 std::uint32_t WithOutKey(HKey* out, Call call) {
+  if (!out) return ERROR_INVALID_PARAMETER;
   HKEY key = nullptr;
-  const LONG result = call(out ? &key : nullptr);
-  if (out) *out = FromHkey(key);
+  const LONG result = call(&key);
+  *out = FromHkey(key);
   return static_cast<std::uint32_t>(result);
 }
 

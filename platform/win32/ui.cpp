@@ -460,4 +460,17 @@ void Win32UserInterface::DestroyProgress(ProgressWindowUi* window) {
   delete window;
 }
 
+void Win32UserInterface::SetPageLook(std::uint32_t backgroundColour, std::uint32_t textColour) {
+  if (look_.brush) DeleteObject(reinterpret_cast<HBRUSH>(look_.brush));
+  look_.set = true;
+  look_.background = backgroundColour;
+  look_.text = textColour;
+  look_.brush = reinterpret_cast<std::uintptr_t>(CreateSolidBrush(backgroundColour));
+}
+
+BitmapHandle Win32UserInterface::LoadBitmapFile(const char* path) {
+  if (!path) return kNoBitmap;
+  return reinterpret_cast<BitmapHandle>(LoadImageA(nullptr, path, IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE));
+}
+
 }  // namespace platform::win32
