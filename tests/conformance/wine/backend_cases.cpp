@@ -282,10 +282,7 @@ void VersionOfThisProgram(Environment& env, Expect& expect) {
   expect.True(!versions.Query(block, "\\StringFileInfo\\040904E4\\Product", &value, &length), "partial key");
 }
 
-void DetectionStandIn(Environment& env, Expect& expect) {
-  win32::LoadedDetectionLibrary detect("DETECT32.DLL");
-  expect.True(detect.Valid(), "DETECT32.DLL export 2 found by ordinal");
-  if (!detect.Valid()) return;
+void Detections(Environment& env, Expect& expect, DetectionLibrary& detect) {
   char system[kMaxPath] = {};
   env.os.files->GetSystemDirectory(system, sizeof system);
   const std::string vxd = std::string(system) + "\\J6CVXD.VXD";
@@ -298,6 +295,15 @@ void DetectionStandIn(Environment& env, Expect& expect) {
   env.os.files->DeleteFile(vxd.c_str());
 }
 
+void DetectionStandIn(Environment& env, Expect& expect) {
+  win32::LoadedDetectionLibrary loaded("DETECT32.DLL");
+  expect.True(loaded.Valid(), "DETECT32.DLL export 2 found by ordinal");
+  if (!loaded.Valid()) return;
+  win32::BoundDetectionLibrary bound;
+  for (DetectionLibrary* library :
+       {static_cast<DetectionLibrary*>(&loaded), static_cast<DetectionLibrary*>(&bound)})
+    Detections(env, expect, *library);
+}
 void ClockAndMissingFacilities(Environment& env, Expect& expect) {
   const std::uint32_t first = env.os.clock->TimeGetTime();
   env.os.processes->Wait(0);  // a null handle returns at once
