@@ -29,8 +29,12 @@ cleanup() {
   rm -rf "$prefix"
 }
 trap cleanup EXIT
-export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+# No Mono/Gecko installers, and no crash debugger (its window would wait for a click that never comes).
+export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winedbg.exe=d"
 cd "$(dirname "$program")"
-"$wine" "./$(basename "$program")" "$@"
-status=$?
-exit $status
+# Windows need a display: a virtual one when none is set and Xvfb is installed.
+display=()
+if [ -z "${DISPLAY:-}" ] && command -v xvfb-run >/dev/null; then
+  display=(xvfb-run -a -s "-screen 0 1024x768x24")
+fi
+"${display[@]}" "$wine" "./$(basename "$program")" "$@"

@@ -12,6 +12,7 @@
 namespace conformance {
 
 std::vector<Case> BackendCases();
+std::vector<Case> UiCases();
 
 namespace {
 
@@ -81,7 +82,8 @@ int main(int argc, char** argv) {
       filter = argv[i];
     }
   }
-  const std::vector<conformance::Case> cases = conformance::BackendCases();
+  std::vector<conformance::Case> cases = conformance::BackendCases();
+  for (auto& c : conformance::UiCases()) cases.push_back(std::move(c));
   if (list) {
     for (const auto& c : cases) std::printf("%s\n", c.name.c_str());
     return 0;
