@@ -26,6 +26,7 @@ int Run(int argc, const char* const* argv, std::ostream& out, std::ostream& err)
   AddShowCommand(app);
   AddRebootCommand(app);
   AddDemoCommand(app);
+  AddAppletCommand(app);
 
   try {
     app.parse(argc, argv);
