@@ -1,13 +1,16 @@
 #include "sim/process.h"
 
 #include "sim/detection.h"
+#include "sim/drive.h"
 #include "sim/isa_pnp.h"
 #include "sim/machine.h"
 #include "sim/pci_bios.h"
 #include "sim/port_bus.h"
 #include "sim/processes.h"
-#include "sim/version_info.h"
+#include "sim/profiles.h"
 #include "sim/registry.h"
+#include "sim/riff.h"
+#include "sim/version_info.h"
 
 namespace sim {
 
@@ -35,6 +38,12 @@ Process::Process(Machine& machine, std::uint32_t id, std::string name, std::stri
   // The user interface belongs to whoever runs the program: the runner sets os_.ui.
   registry_ = std::make_unique<ProcessRegistry>(machine.Get<RegistryStore>(), &machine.GetFaults());
   os_.registry = registry_.get();
+  files_ = std::make_unique<ProcessFiles>(machine, currentDir_, lastError_);
+  os_.files = files_.get();
+  profiles_ = std::make_unique<ProcessProfiles>(*files_, machine.Config().os);
+  os_.profiles = profiles_.get();
+  riff_ = std::make_unique<ProcessRiff>(*files_);
+  os_.riff = riff_.get();
 }
 
 Process::~Process() {

@@ -16,6 +16,9 @@ class SimProcesses;
 class SimVersionInfo;
 class SimDetection;
 class ProcessRegistry;
+class ProcessFiles;
+class ProcessProfiles;
+class ProcessRiff;
 
 class Process {
  public:
@@ -41,6 +44,9 @@ class Process {
   std::uint32_t lastError_ = 0;
   ProcessAddressSpace memory_;
   std::unique_ptr<ProcessRegistry> registry_;
+  std::unique_ptr<ProcessFiles> files_;
+  std::unique_ptr<ProcessProfiles> profiles_;
+  std::unique_ptr<ProcessRiff> riff_;
   platform::Os os_;
   std::unique_ptr<SimProcesses> processes_;
   std::unique_ptr<SimVersionInfo> versions_;
