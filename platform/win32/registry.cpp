@@ -81,6 +81,8 @@ std::uint32_t Win32Registry::DeleteValue(HKey key, const char* name) {
 }
 
 std::uint32_t Win32Registry::EnumKey(HKey key, std::uint32_t index, char* name, std::uint32_t* nameSize) {
+  // Windows refuses a missing name buffer or length; Wine would report ERROR_MORE_DATA instead.
+  if (!name || !nameSize) return ERROR_INVALID_PARAMETER;
   DwordRef sizeRef(nameSize);
   return static_cast<std::uint32_t>(
       RegEnumKeyExA(ToHkey(key), index, name, sizeRef.get(), nullptr, nullptr, nullptr, nullptr));
@@ -88,6 +90,7 @@ std::uint32_t Win32Registry::EnumKey(HKey key, std::uint32_t index, char* name, 
 
 std::uint32_t Win32Registry::EnumValue(HKey key, std::uint32_t index, char* name, std::uint32_t* nameSize,
                                        std::uint32_t* type, std::uint8_t* data, std::uint32_t* dataSize) {
+  if (!name || !nameSize) return ERROR_INVALID_PARAMETER;
   DwordRef nameRef(nameSize), typeRef(type), dataRef(dataSize);
   return static_cast<std::uint32_t>(
       RegEnumValueA(ToHkey(key), index, name, nameRef.get(), nullptr, typeRef.get(), data, dataRef.get()));

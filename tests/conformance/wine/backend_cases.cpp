@@ -5,6 +5,8 @@
 #include <cstring>
 #include <string>
 
+#include "platform/win32/windows_api.h"
+// After the Windows headers, whose A/W macros windows_api.h removes.
 #include "platform/win32/detection.h"
 #include "runner.h"
 
@@ -259,17 +261,16 @@ void RiffDescendAscend(Environment& env, Expect& expect) {
 
 void VersionOfThisProgram(Environment& env, Expect& expect) {
   VersionInfo& versions = *env.os.versions;
-  char self[kMaxPath] = {};
-  expect.True(env.os.files->GetCurrentDirectory(sizeof self, self) > 0, "current directory");
   const std::string noResource = WriteBytes(*env.os.files, env.scratch + "plain.dll", "MZ");
   expect.Eq(versions.GetSize(noResource.c_str()), 0u, "file without a version resource");
 
-  const std::string exe = std::string(self) + "\\conformance.exe";
-  const std::uint32_t size = versions.GetSize(exe.c_str());
+  char exe[kMaxPath] = {};
+  GetModuleFileNameA(nullptr, exe, sizeof exe);
+  const std::uint32_t size = versions.GetSize(exe);
   expect.True(size > 0, "size of this program's version resource");
   if (!size) return;
   std::vector<std::uint8_t> block(size);
-  expect.True(versions.Get(exe.c_str(), block), "read the version resource");
+  expect.True(versions.Get(exe, block), "read the version resource");
   const void* value = nullptr;
   std::uint32_t length = 0;
   expect.True(versions.Query(block, "\\StringFileInfo\\040904E4\\ProductVersion", &value, &length),
@@ -402,7 +403,7 @@ void FileQueueCopies(Environment& env, Expect& expect) {
 
 }  // namespace
 
-std::vector<Case> BackendCases() {
+std::vector<BackendCase> BackendCases() {
   return {
       {"registry: create, values, enumeration, delete", RegistryRoundTrip},
       {"registry: predefined roots and bad arguments", RegistryPredefinedRoots},

@@ -122,7 +122,7 @@ void ProgressWindowFromTemplate(Environment& env, Expect& expect) {
 
 }  // namespace
 
-std::vector<Case> UiCases() {
+std::vector<BackendCase> UiCases() {
   return {
       {"ui: dialog built from a template, procedure adapter", DialogFromTemplate},
       {"ui: progress window", ProgressWindowFromTemplate},
