@@ -21,6 +21,6 @@ for preset in win32-i686 win64; do
   cmake --preset "$preset" >/dev/null
   cmake --build --preset "$preset" -j "$jobs"
 done
-# The wine tests live in the host build; they only need it configured, not built.
+# The wine and objdump tests live in the host build; they only need it configured, not built.
 cmake --preset host-debug -DJ6_WIN64_BUILD_DIR="$PWD/build/win64" >/dev/null
-ctest --test-dir build/host-debug -L wine --output-on-failure
+ctest --test-dir build/host-debug -L "wine|pe" --output-on-failure
