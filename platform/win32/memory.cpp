@@ -5,15 +5,17 @@ namespace platform::win32 {
 
 bool Win32AddressSpace::Contains(LinearAddress address, std::uint32_t length) {
   if (address == 0 || std::uint64_t{address} + length > 0x100000000ull) return false;
-  const std::uintptr_t end = std::uintptr_t{address} + length;
-  std::uintptr_t at = address;
+  // 64-bit arithmetic: a range that ends exactly at 4 GB must not wrap to 0 on a 32-bit build.
+  const std::uint64_t end = std::uint64_t{address} + length;
+  std::uint64_t at = address;
   do {
     MEMORY_BASIC_INFORMATION info{};
-    if (!VirtualQuery(reinterpret_cast<void*>(at), &info, sizeof info)) return false;
+    if (!VirtualQuery(reinterpret_cast<void*>(static_cast<std::uintptr_t>(at)), &info, sizeof info))
+      return false;
     constexpr DWORD kReadable = PAGE_READONLY | PAGE_READWRITE | PAGE_WRITECOPY | PAGE_EXECUTE_READ |
                                 PAGE_EXECUTE_READWRITE | PAGE_EXECUTE_WRITECOPY;
     if (info.State != MEM_COMMIT || !(info.Protect & kReadable) || (info.Protect & PAGE_GUARD)) return false;
-    at = reinterpret_cast<std::uintptr_t>(info.BaseAddress) + info.RegionSize;
+    at = std::uint64_t{reinterpret_cast<std::uintptr_t>(info.BaseAddress)} + info.RegionSize;
   } while (at < end);
   return true;
 }
