@@ -12,6 +12,7 @@
 #include "sim/profiles.h"
 #include "sim/registry.h"
 #include "sim/riff.h"
+#include "sim/version_info.h"
 
 namespace sim {
 
