@@ -432,4 +432,111 @@ TEST_F(ThunkEntries, every_entry_point_converts_maps_calls_and_returns_as_its_ta
   }
 }
 
+// A 16-bit driver's session with the card, through the real 32-bit functions.
+TEST_F(ThunkEntries, a_16_bit_driver_reaches_the_card_through_the_entry_points) {
+  auto call = [&](std::uint32_t index, std::vector<Push> pushes) {
+    for (const Push& p : pushes) {
+      if (p.kind == Push::kWord) thunk_->Push16(std::uint16_t(p.value));
+      if (p.kind == Push::kDword) thunk_->Push32(p.value);
+      if (p.kind == Push::kPointer) thunk_->Push32(Far(std::uint16_t(p.value)));
+    }
+    const Thunk16::Result r = thunk_->Call(index);
+    EXPECT_EQ(thunk_->LiveMappings(), 0u);
+    return std::uint32_t(r.dx) << 16 | r.ax;
+  };
+  auto get32 = [&](std::uint16_t offset) {
+    auto b = thunk_->Bytes(Far(offset), 4);
+    return std::uint32_t(b[0] | b[1] << 8 | b[2] << 16 | std::uint32_t(b[3]) << 24);
+  };
+  const std::uint32_t stackTop = thunk_->StackPointer();
+
+  ASSERT_EQ(call(19, {D(machine_->Config().card.hardwareKey), Ptr(0x10)}), VEXA_OK);
+  const std::uint32_t id = get32(0x10);
+  ASSERT_NE(id, 0u);
+
+  EXPECT_EQ(call(8, {D(id), W(1), Ptr(0x14)}), VEXA_OK);
+  EXPECT_NE(get32(0x14), 0u);
+  EXPECT_EQ(call(8, {D(id), W(0xFFFF), Ptr(0x18)}), VEXA_ERR_GENERAL) << "type -1 is no device type";
+
+  EXPECT_EQ(call(11, {D(id), W(0), Ptr(0x20)}), VEXA_OK);
+  EXPECT_EQ(get32(0x20) & 0xFFFF, Base());
+  // A 4-byte answer into the last 4 bytes of the segment.
+  std::uint32_t legacy = 0xFFFFFFFF;
+  ASSERT_EQ(VEXA_GetSystemInfo(id, 8, &legacy), VEXA_OK);
+  EXPECT_EQ(call(11, {D(id), W(8), Ptr(0xFC)}), VEXA_OK);
+  EXPECT_EQ(get32(0xFC), legacy);
+
+  call(16, {D(id), W(VEXA_REG_WIDE), W(0), W(0x1234)});
+  EXPECT_EQ(call(17, {D(id), W(VEXA_REG_WIDE), W(0)}) & 0xFFFF, 0x1234u);
+
+  auto words = thunk_->Bytes(Far(0x40), 4);
+  const std::uint8_t pattern[4] = {0x34, 0x12, 0x78, 0x56};
+  std::memcpy(words.data(), pattern, 4);
+  call(14, {D(id), W(0), W(0x100), Ptr(0x40), W(2)});
+  call(15, {D(id), W(0), W(0x100), Ptr(0x48), W(2)});
+  EXPECT_EQ(get32(0x48), 0x56781234u);
+
+  EXPECT_EQ(call(7, {D(id), D(get32(0x14))}), VEXA_OK);
+  EXPECT_EQ(call(18, {D(id)}), VEXA_OK);
+  EXPECT_EQ(thunk_->StackPointer(), stackTop) << "every entry point removed exactly its arguments";
+}
+
+TEST(ThunkData, is_laid_out_as_the_32_bit_data_of_a_16_to_32_thunk) {
+  const auto* b = reinterpret_cast<const std::uint8_t*>(&j6base::thk_ThunkData32);
+  const std::uint8_t header[32] = {'S', 'L', '0', '1', 0xB4, 0xF7, 0x03, 0x00, 0, 0, 0, 0, 0, 0, 0, 0,
+                                   'L', 'B', '0', '1', 0,    0,    0,    0,    0, 0, 0, 0, 0, 0, 0, 0};
+  EXPECT_EQ(std::memcmp(b, header, sizeof header), 0);
+  const std::uint32_t table = b[32] | b[33] << 8 | b[34] << 16 | std::uint32_t(b[35]) << 24;
+  // Right after the header (in the 64-bit host build, after the padding that aligns its pointers).
+  EXPECT_EQ(table, (36 + alignof(platform::Thunk16Target) - 1) / alignof(platform::Thunk16Target) *
+                       alignof(platform::Thunk16Target));
+  for (std::uint32_t i = 0; i < j6base::kThunkTargets; ++i) {
+    platform::Thunk16Target target = nullptr;
+    std::memcpy(&target, b + table + i * sizeof target, sizeof target);
+    EXPECT_EQ(target, j6base::thk_ThunkData32.targets[i]);
+    EXPECT_NE(target, nullptr) << "entry " << i;
+  }
+}
+
+// The 16-bit side agrees to the connection only where both sides' data match.
+class ThunkConnection : public SimPc {
+ protected:
+  void TearDown() override {
+    scope_.reset();
+    processes_.clear();
+    thunk_.reset();
+    SimPc::TearDown();
+  }
+  std::unique_ptr<Thunk16> thunk_;
+};
+
+TEST_F(ThunkConnection, holds_only_where_the_partner_agrees_and_ends_with_the_process) {
+  struct Row {
+    const char* what;
+    void (*change)(Thunk16::Partner&);
+    bool loads;
+  };
+  const Row rows[] = {
+      {"matching partner", [](Thunk16::Partner&) {}, true},
+      {"other checksum", [](Thunk16::Partner& p) { p.checksum = 0x0003F7B5; }, false},
+      {"other 16-bit data name", [](Thunk16::Partner& p) { p.data16 = "thk_ThunkData"; }, false},
+      {"other 16-bit library", [](Thunk16::Partner& p) { p.library16 = "j5thunk.dll"; }, false},
+      {"partner expects another 32-bit library", [](Thunk16::Partner& p) { p.library32 = "j6vexa.dll"; },
+       false},
+  };
+  Boot();
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    Thunk16::Partner partner;
+    row.change(partner);
+    thunk_ = std::make_unique<Thunk16>(machine_->Memory(), partner);
+    haltest::LoadedProcess& p = Load([this](sim::Process& proc) { proc.Os().thunk = thunk_.get(); });
+    EXPECT_EQ(p.library->Loaded(), row.loads) << thunk_->Refusal();
+    EXPECT_EQ(thunk_->Connected(), row.loads);
+    scope_.reset();
+    processes_.clear();
+    EXPECT_FALSE(thunk_->Connected()) << "the process detach disconnects";
+  }
+}
+
 }  // namespace
