@@ -58,11 +58,11 @@ class Entry {
 
   std::uint32_t Dword() {
     next_ -= 4;
-    return std::uint32_t(Word(next_)) | std::uint32_t(Word(next_ + 2)) << 16;
+    return std::uint32_t(WordAt(next_)) | std::uint32_t(WordAt(next_ + 2)) << 16;
   }
   std::uint16_t Word() {
     next_ -= 2;
-    return Word(next_);
+    return WordAt(next_);
   }
 
   // The linear address of a 16:16 pointer, remembered for the release after the call.
@@ -122,7 +122,8 @@ class Entry {
  private:
   static constexpr std::uint32_t kMaxMapped = 3;
 
-  std::uint16_t Word(std::size_t at) const {
+  // Bytes past what the caller pushed read as 0, never past its stack.
+  std::uint16_t WordAt(std::size_t at) const {
     const auto& a = frame_.arguments;
     const std::uint8_t low = at < a.size() ? a[at] : 0;
     const std::uint8_t high = at + 1 < a.size() ? a[at + 1] : 0;
