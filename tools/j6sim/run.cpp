@@ -27,6 +27,7 @@ int Run(int argc, const char* const* argv, std::ostream& out, std::ostream& err)
   AddRebootCommand(app);
   AddDemoCommand(app);
   AddCardCommand(app);
+  AddAppletCommand(app);
 
   try {
     app.parse(argc, argv);
