@@ -2,6 +2,7 @@
 #include <cstring>
 
 #include "basedrv/hal/hal.h"
+#include "basedrv/hal/vexa1632.h"
 
 namespace j6base {
 
@@ -9,16 +10,14 @@ namespace {
 
 thread_local ProcessContext* tCurrent = nullptr;
 
-// The 32-bit side of the thunk data; the thunk entry points fill it in.
-std::uint8_t thk_ThunkData32[64] = {};
-
 std::uint32_t thk_ThunkConnect32(const char* library16, const char* library32, std::uintptr_t instance,
                                  std::uint32_t reason) {
   platform::Os* os = CurrentOs();
   // A PC without the thunk layer (the simulated one unless a test installs it) connects trivially.
   if (!os || !os->thunk) return 1;
-  return os->thunk->Connect32(thk_ThunkData32, "thk_ThunkData16", library16, library32, instance, reason) ? 1
-                                                                                                          : 0;
+  return os->thunk->Connect32(&thk_ThunkData32, "thk_ThunkData16", library16, library32, instance, reason)
+             ? 1
+             : 0;
 }
 
 }  // namespace
