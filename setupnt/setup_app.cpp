@@ -15,21 +15,27 @@ namespace {
 
 constexpr std::intptr_t kNext = 100;
 
-int CommandId(std::uintptr_t wParam) { return static_cast<int>(wParam & 0xFFFF); }
-
 // A page whose only way on is its one button or closing it.
-std::intptr_t ShowSimplePage(platform::Os& os, const platform::DialogTemplate& page,
+// Every page draws its logo panel; the request then goes on to the default handling.
+void DrawLogo(platform::Dialog& dialog, std::uintptr_t wParam, platform::BitmapHandle logo) {
+  if (static_cast<int>(wParam) == kIdLogo && logo != platform::kNoBitmap) dialog.DrawBitmapStretched(kIdLogo, logo);
+}
+
+std::intptr_t ShowSimplePage(platform::Os& os, platform::BitmapHandle logo, const platform::DialogTemplate& page,
                              const std::function<void(platform::Dialog&)>& init = nullptr) {
   return os.ui->ShowModal(
       page, 0,
       [&](platform::Dialog& dialog, std::uint32_t message, std::uintptr_t wParam, std::intptr_t) -> std::intptr_t {
         switch (message) {
+          case platform::kWmDrawItem:
+            DrawLogo(dialog, wParam, logo);
+            return 0;
           case platform::kWmInitDialog:
             if (init) init(dialog);
             return 1;
           case platform::kWmCommand:
-            if (CommandId(wParam) == platform::kIdOk || CommandId(wParam) == platform::kIdCancel) {
-              dialog.End(CommandId(wParam));
+            if (platform::CommandId(wParam) == platform::kIdOk || platform::CommandId(wParam) == platform::kIdCancel) {
+              dialog.End(platform::CommandId(wParam));
               return 1;
             }
             return 0;
@@ -52,6 +58,8 @@ bool SetupApp::InstallSwitchGiven() const { return commandLine_.find("/I") != st
 
 int SetupApp::Run() {
   if (!os_.ui) return 1;
+  os_.ui->SetPageLook(0x00FFFFFF, 0x00000000);
+  logo_ = os_.ui->LoadBitmapFile(".\\logo.bmp");
   PageKind page = InstallSwitchGiven() ? PageKind::kChoice : PageKind::kWelcome;
   // Each page closes before the next one is shown; the program ends when no page follows.
   while (page != PageKind::kNone) {
@@ -81,7 +89,7 @@ int SetupApp::Run() {
 }
 
 SetupApp::PageKind SetupApp::ShowWelcomePage() {
-  return ShowSimplePage(os_, WelcomePageTemplate()) == platform::kIdOk ? PageKind::kChoice : PageKind::kNone;
+  return ShowSimplePage(os_, logo_, WelcomePageTemplate()) == platform::kIdOk ? PageKind::kChoice : PageKind::kNone;
 }
 
 SetupApp::PageKind SetupApp::ShowChoicePage() {
@@ -90,8 +98,13 @@ SetupApp::PageKind SetupApp::ShowChoicePage() {
       ChoicePageTemplate(), 0,
       [&](platform::Dialog& dialog, std::uint32_t message, std::uintptr_t wParam, std::intptr_t) -> std::intptr_t {
         switch (message) {
+          case platform::kWmDrawItem:
+            DrawLogo(dialog, wParam, logo_);
+            return 0;
           case platform::kWmInitDialog:
             state_.choicePage = dialog.Handle();
+            dialog.AppendSystemMenuItem(kIdmAbout, LoadSetupString(kStrAboutMenu));
+            dialog.SetIcon(kProgramIconId);
             dialog.CheckRadioButton(kIdInstallRadio, kIdRemoveRadio,
                                     state_.installChoice == kChoiceRemove ? kIdRemoveRadio : kIdInstallRadio);
             return 1;
@@ -102,12 +115,12 @@ SetupApp::PageKind SetupApp::ShowChoicePage() {
             }
             return 0;
           case platform::kWmCommand:
-            if (CommandId(wParam) == platform::kIdOk) {
+            if (platform::CommandId(wParam) == platform::kIdOk) {
               next = OnChoiceOk(dialog);
               dialog.End(kNext);
               return 1;
             }
-            if (CommandId(wParam) == platform::kIdCancel) {
+            if (platform::CommandId(wParam) == platform::kIdCancel) {
               dialog.End(platform::kIdCancel);
               return 1;
             }
@@ -149,7 +162,7 @@ SetupApp::PageKind SetupApp::ShowFreeSpacePage() {
   std::string windows = WindowsDirectory(os_);
   auto firstSlash = windows.find('\\');
   std::string root = firstSlash == std::string::npos ? windows : windows.substr(0, firstSlash + 1);
-  ShowSimplePage(os_, FreeSpacePageTemplate(), [&](platform::Dialog& dialog) {
+  ShowSimplePage(os_, logo_, FreeSpacePageTemplate(), [&](platform::Dialog& dialog) {
     dialog.SetText(kIdAvailableBytes, std::to_string(AvailableBytes));
     dialog.SetText(kIdRequiredBytes, std::to_string(RequiredBytes));
     dialog.SetText(kIdAvailableRoot, root);
@@ -159,7 +172,7 @@ SetupApp::PageKind SetupApp::ShowFreeSpacePage() {
 }
 
 SetupApp::PageKind SetupApp::ShowFinishPage() {
-  ShowSimplePage(os_, FinishPageTemplate());
+  ShowSimplePage(os_, logo_, FinishPageTemplate());
   return PageKind::kNone;
 }
 
@@ -170,18 +183,21 @@ SetupApp::PageKind SetupApp::ShowRebootPage() {
       RebootPageTemplate(), 0,
       [&](platform::Dialog& dialog, std::uint32_t message, std::uintptr_t wParam, std::intptr_t) -> std::intptr_t {
         switch (message) {
+          case platform::kWmDrawItem:
+            DrawLogo(dialog, wParam, logo_);
+            return 0;
           case platform::kWmInitDialog:
             dialog.CheckButton(kIdRebootYesRadio, rebootChoice_ == 0);
             dialog.CheckButton(kIdRebootNoRadio, rebootChoice_ != 0);
             return 1;
           case platform::kWmCommand:
-            if (CommandId(wParam) == platform::kIdOk) {
+            if (platform::CommandId(wParam) == platform::kIdOk) {
               rebootChoice_ = dialog.IsButtonChecked(kIdRebootYesRadio) ? 0 : 1;
               finished = true;
               dialog.End(platform::kIdOk);
               return 1;
             }
-            if (CommandId(wParam) == platform::kIdCancel) {
+            if (platform::CommandId(wParam) == platform::kIdCancel) {
               dialog.End(platform::kIdCancel);
               return 1;
             }
@@ -204,7 +220,7 @@ void SetupApp::ShowAboutBox(platform::WindowHandle owner) {
       [](platform::Dialog& dialog, std::uint32_t message, std::uintptr_t wParam, std::intptr_t) -> std::intptr_t {
         if (message == platform::kWmInitDialog) return 1;
         if ((message == platform::kWmCommand &&
-             (CommandId(wParam) == platform::kIdOk || CommandId(wParam) == platform::kIdCancel)) ||
+             (platform::CommandId(wParam) == platform::kIdOk || platform::CommandId(wParam) == platform::kIdCancel)) ||
             message == platform::kWmClose) {
           dialog.End(platform::kIdOk);
           return 1;

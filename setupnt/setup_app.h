@@ -43,6 +43,7 @@ class SetupApp {
   platform::Os& os_;
   std::string commandLine_;
   SetupState state_;
+  platform::BitmapHandle logo_ = platform::kNoBitmap;
   int rebootChoice_ = 0;
   PageKind currentPage_ = PageKind::kNone;
 };

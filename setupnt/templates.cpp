@@ -64,7 +64,8 @@ const DialogTemplate& ChoicePageTemplate() {
             {kIdInstallRadio, ControlKind::kRadioButton, "Install/Update Windows NT drivers", 115, 66, 129, 18,
              platform::kControlGroupStart | platform::kControlTabStop},
             {kIdRemoveRadio, ControlKind::kRadioButton, "Remove Windows NT drivers", 115, 92, 118, 16},
-            {platform::kIdOk, ControlKind::kDefPushButton, "OK", 148, 125, 50, 14, platform::kControlTabStop},
+            {platform::kIdOk, ControlKind::kDefPushButton, "OK", 148, 125, 50, 14,
+             platform::kControlGroupStart | platform::kControlTabStop},
             {platform::kIdCancel, ControlKind::kPushButton, "Cancel", 207, 125, 50, 14, platform::kControlTabStop},
         });
     p.style |= platform::kDialogMinimizeBox;
@@ -118,7 +119,8 @@ const DialogTemplate& RebootPageTemplate() {
           {kIdRebootYesRadio, ControlKind::kRadioButton, "&Yes, please reboot the system.", 110, 75, 135, 15,
            platform::kControlGroupStart | platform::kControlTabStop},
           {kIdRebootNoRadio, ControlKind::kRadioButton, "&No, I will reboot later.", 110, 95, 145, 15},
-          {platform::kIdOk, ControlKind::kDefPushButton, "Finish", 207, 125, 50, 14, platform::kControlTabStop},
+          {platform::kIdOk, ControlKind::kDefPushButton, "Finish", 207, 125, 50, 14,
+           platform::kControlGroupStart | platform::kControlTabStop},
       });
   return page;
 }
