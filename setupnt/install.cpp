@@ -5,8 +5,9 @@
 #include <vector>
 
 #include "setupnt/file_list.h"
-#include "setupnt/step_progress.h"
-#include "wizard/tray_volume.h"
+#include "setupnt/templates.h"
+#include "wizard/page_frame.h"
+#include "wizard/progress_window.h"
 
 namespace setupnt {
 
@@ -198,7 +199,9 @@ void SetMidiMapperInstrument(platform::Os& os) {
 
 void RegisterDrivers(SetupState& state) {
   auto& os = state.os;
-  StepProgress progress(state, "Installing new drivers ...");
+  // Every step shows its own window over the ChoicePage: total 100, range 0 to 100, step 10.
+  wizard::ProgressWindow progress(state.os.ui, ProgressWindowTemplate(), state.choicePage, "Installing new drivers ...", 100, 0, 100, 10);
+  progress.show();
 
   // The import runs on its own; nothing below depends on it.
   if (os.processes) {

@@ -5,8 +5,9 @@
 #include <vector>
 
 #include "setupnt/file_list.h"
-#include "setupnt/step_progress.h"
+#include "setupnt/templates.h"
 #include "wizard/delete_key_tree.h"
+#include "wizard/progress_window.h"
 
 namespace setupnt {
 
@@ -120,7 +121,9 @@ void DeleteOrDefer(platform::Os& os, const char* path) {
 void RemoveDriverEntries(SetupState& state) {
   auto& os = state.os;
   auto* reg = os.registry;
-  StepProgress progress(state, "Removing drivers ...");
+  // Every step shows its own window over the ChoicePage: total 100, range 0 to 100, step 10.
+  wizard::ProgressWindow progress(state.os.ui, ProgressWindowTemplate(), state.choicePage, "Removing drivers ...", 100, 0, 100, 10);
+  progress.show();
 
   platform::HKey key = 0;
   if (reg->OpenKey(platform::kHkeyLocalMachine, (std::string(kCurrentVersion) + "drivers.desc").c_str(), &key) ==
@@ -151,7 +154,9 @@ void RemoveDriverEntries(SetupState& state) {
 
 void RemoveDriverFiles(SetupState& state) {
   auto& os = state.os;
-  StepProgress progress(state, "Removing Files ...");
+  // Every step shows its own window over the ChoicePage: total 100, range 0 to 100, step 10.
+  wizard::ProgressWindow progress(state.os.ui, ProgressWindowTemplate(), state.choicePage, "Removing Files ...", 100, 0, 100, 10);
+  progress.show();
   std::string system = SystemDirectory(os);
   bool removal = state.installChoice == kChoiceRemove;
 

@@ -7,7 +7,7 @@
 #include "setupnt/install.h"
 #include "setupnt/remove.h"
 #include "setupnt/templates.h"
-#include "wizard/run_once.h"
+#include "wizard/page_frame.h"
 
 namespace setupnt {
 
@@ -16,11 +16,6 @@ namespace {
 constexpr std::intptr_t kNext = 100;
 
 // A page whose only way on is its one button or closing it.
-// Every page draws its logo panel; the request then goes on to the default handling.
-void DrawLogo(platform::Dialog& dialog, std::uintptr_t wParam, platform::BitmapHandle logo) {
-  if (static_cast<int>(wParam) == kIdLogo && logo != platform::kNoBitmap) dialog.DrawBitmapStretched(kIdLogo, logo);
-}
-
 std::intptr_t ShowSimplePage(platform::Os& os, platform::BitmapHandle logo, const platform::DialogTemplate& page,
                              const std::function<void(platform::Dialog&)>& init = nullptr) {
   return os.ui->ShowModal(
@@ -28,8 +23,7 @@ std::intptr_t ShowSimplePage(platform::Os& os, platform::BitmapHandle logo, cons
       [&](platform::Dialog& dialog, std::uint32_t message, std::uintptr_t wParam, std::intptr_t) -> std::intptr_t {
         switch (message) {
           case platform::kWmDrawItem:
-            DrawLogo(dialog, wParam, logo);
-            return 0;
+            return wizard::DrawLogoPanel(dialog, message, wParam, logo);
           case platform::kWmInitDialog:
             if (init) init(dialog);
             return 1;
@@ -58,8 +52,7 @@ bool SetupApp::InstallSwitchGiven() const { return commandLine_.find("/I") != st
 
 int SetupApp::Run() {
   if (!os_.ui) return 1;
-  os_.ui->SetPageLook(0x00FFFFFF, 0x00000000);
-  logo_ = os_.ui->LoadBitmapFile(".\\logo.bmp");
+  logo_ = wizard::PreparePages(os_);
   PageKind page = InstallSwitchGiven() ? PageKind::kChoice : PageKind::kWelcome;
   // Each page closes before the next one is shown; the program ends when no page follows.
   while (page != PageKind::kNone) {
@@ -99,8 +92,7 @@ SetupApp::PageKind SetupApp::ShowChoicePage() {
       [&](platform::Dialog& dialog, std::uint32_t message, std::uintptr_t wParam, std::intptr_t) -> std::intptr_t {
         switch (message) {
           case platform::kWmDrawItem:
-            DrawLogo(dialog, wParam, logo_);
-            return 0;
+            return wizard::DrawLogoPanel(dialog, message, wParam, logo_);
           case platform::kWmInitDialog:
             state_.choicePage = dialog.Handle();
             dialog.AppendSystemMenuItem(kIdmAbout, LoadSetupString(kStrAboutMenu));
@@ -184,8 +176,7 @@ SetupApp::PageKind SetupApp::ShowRebootPage() {
       [&](platform::Dialog& dialog, std::uint32_t message, std::uintptr_t wParam, std::intptr_t) -> std::intptr_t {
         switch (message) {
           case platform::kWmDrawItem:
-            DrawLogo(dialog, wParam, logo_);
-            return 0;
+            return wizard::DrawLogoPanel(dialog, message, wParam, logo_);
           case platform::kWmInitDialog:
             dialog.CheckButton(kIdRebootYesRadio, rebootChoice_ == 0);
             dialog.CheckButton(kIdRebootNoRadio, rebootChoice_ != 0);

@@ -1,5 +1,7 @@
 #include "setupnt/templates.h"
 
+#include "wizard/page_frame.h"
+
 namespace setupnt {
 
 using platform::ControlKind;
@@ -8,9 +10,6 @@ using platform::DialogTemplate;
 
 namespace {
 
-ControlTemplate Logo() {
-  return {kIdLogo, ControlKind::kOwnerDrawButton, "", 7, 10, 73, 52, platform::kControlTabStop};
-}
 
 DialogTemplate Page(int id, std::vector<ControlTemplate> controls) {
   DialogTemplate page;
@@ -18,7 +17,7 @@ DialogTemplate Page(int id, std::vector<ControlTemplate> controls) {
   page.caption = kPageCaption;
   page.width = 264;
   page.height = 146;
-  page.controls.push_back(Logo());
+  page.controls.push_back(wizard::LogoPanelControl());
   for (auto& control : controls) page.controls.push_back(std::move(control));
   return page;
 }

@@ -1,8 +1,15 @@
 #include "sim/process.h"
 
+#include "sim/detection.h"
+#include "sim/isa_pnp.h"
 #include "sim/machine.h"
+#include "sim/pci_bios.h"
 #include "sim/port_bus.h"
+#include "sim/file_queue.h"
 #include "sim/registry.h"
+#include "sim/services.h"
+#include "sim/processes.h"
+#include "sim/version_info.h"
 
 namespace sim {
 
@@ -18,6 +25,25 @@ Process::Process(Machine& machine, std::uint32_t id, std::string name, std::stri
   os_.ports = &machine.Get<PortBus>();
   registry_ = std::make_unique<ProcessRegistry>(machine.Get<RegistryStore>(), &machine.GetFaults());
   os_.registry = registry_.get();
+  processes_ = std::make_unique<SimProcesses>(*this);
+  os_.processes = processes_.get();
+  versions_ = std::make_unique<SimVersionInfo>(os_);
+  os_.versions = versions_.get();
+  detection_ = std::make_unique<SimDetection>(machine, os_);
+  os_.detection = detection_.get();
+  if (!machine.IsNt()) {
+    // Only Windows 95 lets a program reach the PCI BIOS and the Plug and Play ports directly.
+    os_.pciBios = &machine.Get<SimPciBios>();
+    machine.Get<IsaPnpCard>();
+  }
+  if (machine.IsNt() && os_.files && os_.registry) {
+    // The service manager and the setup file queue exist on Windows NT only.
+    services_ = std::make_unique<ServiceManagerSim>(machine, *os_.registry, *os_.files);
+    os_.services = services_.get();
+    fileQueue_ = std::make_unique<FileQueueSim>(*os_.files);
+    os_.fileQueue = fileQueue_.get();
+  }
+  // The user interface belongs to whoever runs the program: the runner sets os_.ui.
 }
 
 Process::~Process() {

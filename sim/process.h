@@ -13,6 +13,11 @@ namespace sim {
 
 class Machine;
 class ProcessRegistry;
+class SimProcesses;
+class SimVersionInfo;
+class SimDetection;
+class ServiceManagerSim;
+class FileQueueSim;
 
 class Process {
  public:
@@ -39,6 +44,11 @@ class Process {
   ProcessAddressSpace memory_;
   std::unique_ptr<ProcessRegistry> registry_;
   platform::Os os_;
+  std::unique_ptr<SimProcesses> processes_;
+  std::unique_ptr<SimVersionInfo> versions_;
+  std::unique_ptr<SimDetection> detection_;
+  std::unique_ptr<ServiceManagerSim> services_;
+  std::unique_ptr<FileQueueSim> fileQueue_;
 };
 
 }  // namespace sim

@@ -101,9 +101,7 @@ std::string RegistryFileText() {
 }
 
 std::vector<std::uint8_t> DriverImage(const std::string& fileName, const std::string& productVersion) {
-  sim::VersionResource resource;
-  resource.translationBlock = "040904B0";
-  resource.strings = {
+  sim::VersionStrings strings = {
       {"CompanyName", "J6 Orvantis (stand-in)"},
       {"FileDescription", std::string("Stand-in for ") + fileName},
       {"FileVersion", productVersion},
@@ -112,7 +110,7 @@ std::vector<std::uint8_t> DriverImage(const std::string& fileName, const std::st
       {"ProductName", "J6 Orvantis drivers for Windows NT"},
       {"ProductVersion", productVersion},
   };
-  return sim::WritePeWithVersion(resource);
+  return sim::MakePeFile(sim::MakeVersionResource(strings, "040904B0"));
 }
 
 std::vector<std::uint8_t> LogoBitmap() {
