@@ -61,7 +61,7 @@ bool FileQueueSim::CopyOne(const Copy& copy, bool* delayed) {
   bool forceDelay = (copy.style & platform::kSpCopyForceInUse) != 0;
   if (!forceDelay && files_.CopyFile(copy.source.c_str(), copy.target.c_str(), false)) return true;
   std::uint32_t error = forceDelay ? platform::kErrorSharingViolation : files_.LastError();
-  bool inUse = error == platform::kErrorSharingViolation || error == platform::kErrorAccessDenied;
+  bool inUse = error == platform::kErrorSharingViolation;
   if (!inUse || !(copy.style & (platform::kSpCopyInUseNeedsReboot | platform::kSpCopyForceInUse))) {
     failures_.push_back(copy.target + ": " + std::to_string(error));
     return false;

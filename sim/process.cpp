@@ -1,6 +1,7 @@
 #include "sim/process.h"
 
 #include "sim/detection.h"
+#include "sim/drive.h"
 #include "sim/isa_pnp.h"
 #include "sim/machine.h"
 #include "sim/pci_bios.h"
@@ -25,6 +26,8 @@ Process::Process(Machine& machine, std::uint32_t id, std::string name, std::stri
   os_.ports = &machine.Get<PortBus>();
   registry_ = std::make_unique<ProcessRegistry>(machine.Get<RegistryStore>(), &machine.GetFaults());
   os_.registry = registry_.get();
+  files_ = std::make_unique<ProcessFiles>(machine, currentDir_, lastError_);
+  os_.files = files_.get();
   processes_ = std::make_unique<SimProcesses>(*this);
   os_.processes = processes_.get();
   versions_ = std::make_unique<SimVersionInfo>(os_);

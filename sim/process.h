@@ -18,6 +18,7 @@ class SimVersionInfo;
 class SimDetection;
 class ServiceManagerSim;
 class FileQueueSim;
+class ProcessFiles;
 
 class Process {
  public:
@@ -43,6 +44,7 @@ class Process {
   std::uint32_t lastError_ = 0;
   ProcessAddressSpace memory_;
   std::unique_ptr<ProcessRegistry> registry_;
+  std::unique_ptr<ProcessFiles> files_;
   platform::Os os_;
   std::unique_ptr<SimProcesses> processes_;
   std::unique_ptr<SimVersionInfo> versions_;

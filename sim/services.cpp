@@ -5,6 +5,7 @@
 #include <nlohmann/json.hpp>
 #include <vector>
 
+#include "sim/drive.h"
 #include "sim/faults.h"
 #include "sim/machine.h"
 #include "sim/machine_error.h"
@@ -135,18 +136,24 @@ void ServiceDatabase::Restart(platform::Registry& registry, platform::FileSystem
     if (registry.EnumKey(services, i, name, &size) != 0) break;
     platform::HKey key = 0;
     if (registry.OpenKey(services, name, &key) != 0) continue;
-    std::uint32_t type = 0, start = 0, valueSize = 4;
+    std::uint32_t type = 0, valueSize = 4;
     std::uint8_t bytes[4] = {};
     bool isService = registry.QueryValue(key, "Type", &type, bytes, &valueSize) == 0;
-    valueSize = 4;
-    if (isService && registry.QueryValue(key, "Start", &type, bytes, &valueSize) == 0) {
-      start = bytes[0] | bytes[1] << 8 | bytes[2] << 16 | static_cast<std::uint32_t>(bytes[3]) << 24;
-      char image[platform::kMaxPath * 2] = {};
-      std::uint32_t imageSize = sizeof image - 1;
-      if (start <= platform::kServiceAutoStart &&
-          registry.QueryValue(key, "ImagePath", &type, reinterpret_cast<std::uint8_t*>(image), &imageSize) == 0 &&
-          files.GetFileAttributes(ResolveImagePath(image, windowsDir).c_str()) != platform::kInvalidFileAttributes)
+    char image[platform::kMaxPath * 2] = {};
+    std::uint32_t imageSize = sizeof image - 1;
+    if (isService &&
+        registry.QueryValue(key, "ImagePath", &type, reinterpret_cast<std::uint8_t*>(image), &imageSize) == 0) {
+      std::string path = ResolveImagePath(image, windowsDir);
+      auto& drive = machine_.Get<Drive>();
+      drive.SetInUse(path, false);
+      valueSize = 4;
+      std::uint32_t start = platform::kServiceDemandStart;
+      if (registry.QueryValue(key, "Start", &type, bytes, &valueSize) == 0 && valueSize == 4)
+        start = bytes[0] | bytes[1] << 8 | bytes[2] << 16 | static_cast<std::uint32_t>(bytes[3]) << 24;
+      if (start <= platform::kServiceAutoStart && files.GetFileAttributes(path.c_str()) != platform::kInvalidFileAttributes) {
         running_.insert(Upper(name));
+        drive.SetInUse(path, true);
+      }
     }
     registry.CloseKey(key);
   }
@@ -266,6 +273,12 @@ void ServiceManagerSim::ReapIfUnused(const std::string& name) {
   database_.Unmark(name);
 }
 
+std::string ServiceManagerSim::ImageOf(const std::string& name) {
+  char windows[platform::kMaxPath] = {};
+  std::uint32_t length = files_.GetWindowsDirectory(windows, sizeof windows);
+  return ResolveImagePath(ReadText(name, "ImagePath"), std::string(windows, length < sizeof windows ? length : 0));
+}
+
 platform::ServiceHandle ServiceManagerSim::OpenManager() {
   if (!CallAllowed()) return 0;
   platform::ServiceHandle handle = nextHandle_ += 4;
@@ -317,12 +330,12 @@ bool ServiceManagerSim::Start(platform::ServiceHandle service) {
   if (ReadDword(name, "Start", platform::kServiceDemandStart) == platform::kServiceDisabled)
     return Fail(platform::kErrorServiceDisabled);
   if (database_.IsRunning(name)) return Fail(platform::kErrorServiceAlreadyRunning);
-  char windows[platform::kMaxPath] = {};
-  std::uint32_t length = files_.GetWindowsDirectory(windows, sizeof windows);
-  std::string image = ResolveImagePath(ReadText(name, "ImagePath"), std::string(windows, length < sizeof windows ? length : 0));
+  std::string image = ImageOf(name);
   if (files_.GetFileAttributes(image.c_str()) == platform::kInvalidFileAttributes)
     return Fail(platform::kErrorPathNotFound);
   database_.SetRunning(name, true);
+  // A loaded driver's image cannot be replaced or deleted until it stops.
+  machine_.Get<Drive>().SetInUse(image, true);
   lastError_ = 0;
   return true;
 }
@@ -333,6 +346,7 @@ bool ServiceManagerSim::Stop(platform::ServiceHandle service) {
   if (!CallAllowed()) return false;
   if (!database_.IsRunning(entry->name)) return Fail(platform::kErrorServiceNotActive);
   database_.SetRunning(entry->name, false);
+  machine_.Get<Drive>().SetInUse(ImageOf(entry->name), false);
   lastError_ = 0;
   return true;
 }

@@ -7,6 +7,9 @@
 // (written by an installer before the service exists) are not services, as the real manager only loads
 // what it created or found at boot.
 //
+// A running service's image file is in use on the drive, so it can be neither replaced nor deleted until
+// the service stops or the machine restarts.
+//
 // Fault point "service.call": the next call fails with ERROR_ACCESS_DENIED.
 #pragma once
 
@@ -77,6 +80,8 @@ class ServiceManagerSim : public platform::ServiceManager {
   bool Exists(const std::string& name, std::string* spelled = nullptr);
   std::uint32_t ReadDword(const std::string& name, const char* value, std::uint32_t fallback);
   std::string ReadText(const std::string& name, const char* value);
+  // The image file of a service as a path on drive C.
+  std::string ImageOf(const std::string& name);
   bool WriteConfig(const std::string& name, const platform::ServiceConfig& config);
   // Removes a marked service once no handle refers to it and it does not run.
   void ReapIfUnused(const std::string& name);
