@@ -392,7 +392,6 @@ bool ServiceManagerSim::Close(platform::ServiceHandle handle) {
   std::string name = it->second.manager ? std::string() : it->second.name;
   handles_.erase(it);
   if (!name.empty()) ReapIfUnused(name);
-  lastError_ = 0;
   return true;
 }
 
