@@ -7,9 +7,11 @@
 #include "sim/pci_bios.h"
 #include "sim/port_bus.h"
 #include "sim/file_queue.h"
-#include "sim/registry.h"
-#include "sim/services.h"
 #include "sim/processes.h"
+#include "sim/profiles.h"
+#include "sim/registry.h"
+#include "sim/riff.h"
+#include "sim/services.h"
 #include "sim/version_info.h"
 
 namespace sim {
@@ -28,6 +30,10 @@ Process::Process(Machine& machine, std::uint32_t id, std::string name, std::stri
   os_.registry = registry_.get();
   files_ = std::make_unique<ProcessFiles>(machine, currentDir_, lastError_);
   os_.files = files_.get();
+  profiles_ = std::make_unique<ProcessProfiles>(*files_, machine.Config().os);
+  os_.profiles = profiles_.get();
+  riff_ = std::make_unique<ProcessRiff>(*files_);
+  os_.riff = riff_.get();
   processes_ = std::make_unique<SimProcesses>(*this);
   os_.processes = processes_.get();
   versions_ = std::make_unique<SimVersionInfo>(os_);
