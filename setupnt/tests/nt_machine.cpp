@@ -1,5 +1,8 @@
 #include "nt_machine.h"
 
+#include <fstream>
+#include <iterator>
+
 namespace setupnt_test {
 
 namespace {
@@ -170,6 +173,26 @@ std::string NtMachine::ReadFile(const std::string& windowsPath) const {
   files->CloseFile(file);
   out.resize(read);
   return out;
+}
+
+ntdisk::NtDiskOptions NtMachine::SmallDisk() {
+  ntdisk::NtDiskOptions options;
+  options.bankBytes[0] = 1000;
+  options.bankBytes[1] = 2000;
+  options.bankBytes[2] = 4000;
+  return options;
+}
+
+void NtMachine::PutDisk(const std::string& windowsDir, const ntdisk::NtDiskOptions& options) {
+  fs::path host = dir_.string() + "-disk";
+  fs::remove_all(host);
+  ntdisk::WriteNtDisk(host, options);
+  for (const auto& entry : fs::directory_iterator(host)) {
+    std::ifstream in(entry.path(), std::ios::binary);
+    std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    WriteFile(windowsDir + "\\" + entry.path().filename().string(), bytes);
+  }
+  fs::remove_all(host);
 }
 
 std::vector<int> NtMachine::BarPositions() const {

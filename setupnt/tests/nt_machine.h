@@ -13,6 +13,7 @@
 #include "sim/machine.h"
 #include "sim/process.h"
 #include "sim/ui.h"
+#include "tools/ntdisk/nt_disk.h"
 
 namespace setupnt_test {
 
@@ -48,6 +49,10 @@ class NtMachine : public ::testing::Test {
   void WriteFile(const std::string& windowsPath, const std::vector<std::uint8_t>& content);
   bool FileExists(const std::string& windowsPath) const;
   std::string ReadFile(const std::string& windowsPath) const;
+
+  // The installation disk in `windowsDir` on drive C; the banks are small unless options say otherwise.
+  static ntdisk::NtDiskOptions SmallDisk();
+  void PutDisk(const std::string& windowsDir, const ntdisk::NtDiskOptions& options = SmallDisk());
 
   // The bar positions the progress windows showed, in order.
   std::vector<int> BarPositions() const;
