@@ -3,6 +3,7 @@
 #include <cctype>
 
 #include "platform/win_types.h"
+#include "sim/faults.h"
 #include "sim/machine.h"
 #include "sim/process.h"
 #include "sim/regedit_program.h"
@@ -52,9 +53,12 @@ platform::ProcessHandle SimProcesses::Start(const char* commandLine, std::uint32
   std::string line = commandLine ? commandLine : "";
   auto& table = machine.Get<ProgramTable>();
   const ProgramTable::Program* program = table.Find(ProgramFileName(line));
+  if (program && machine.GetFaults().ShouldFail(fault::kProcessStart)) {
+    parent_.LastError() = platform::kErrorAccessDenied;
+    return platform::kNoProcess;
+  }
   if (!program) {
     parent_.LastError() = platform::kErrorFileNotFound;
-    if (parent_.Os().files) parent_.Os().files->SetLastError(platform::kErrorFileNotFound);
     return platform::kNoProcess;
   }
   auto child = machine.StartProcess(ProgramFileName(line), parent_.CurrentDirectory());

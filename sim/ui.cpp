@@ -253,9 +253,9 @@ struct SimUi::Control {
 
 class SimUi::SimDialog : public platform::Dialog {
  public:
-  SimDialog(const platform::DialogTemplate& tmpl, platform::WindowHandle handle,
+  SimDialog(SimUi& ui, const platform::DialogTemplate& tmpl, platform::WindowHandle handle,
             const platform::DialogProc& proc)
-      : tmpl_(tmpl), handle_(handle), proc_(proc) {
+      : ui_(ui), tmpl_(tmpl), handle_(handle), proc_(proc) {
     for (const auto& c : tmpl.controls) {
       Control control;
       control.tmpl = c;
@@ -291,9 +291,12 @@ class SimUi::SimDialog : public platform::Dialog {
     Control* c = Find(id);
     return c ? c->text : std::string();
   }
+  // The page disappears as soon as its end is requested, even while its procedure goes on.
   void End(std::intptr_t result) override {
+    if (ended_) return;
     ended_ = true;
     result_ = result;
+    ui_.Write("closed dialog " + std::to_string(tmpl_.id) + " (" + std::to_string(result) + ")");
   }
   void AppendSystemMenuItem(int commandId, const std::string& text) override {
     menu_.push_back({commandId, text});
@@ -361,6 +364,7 @@ class SimUi::SimDialog : public platform::Dialog {
   std::intptr_t Result() const { return result_; }
 
  private:
+  SimUi& ui_;
   platform::DialogTemplate tmpl_;
   platform::WindowHandle handle_;
   const platform::DialogProc& proc_;
@@ -465,7 +469,7 @@ std::optional<UiStep> SimUi::TakeStep(bool forMessageBox, int dialogId, const st
 std::intptr_t SimUi::ShowModal(const platform::DialogTemplate& tmpl, platform::WindowHandle owner,
                                const platform::DialogProc& proc, std::intptr_t initParam) {
   (void)owner;
-  auto dialog = std::make_unique<SimDialog>(tmpl, nextHandle_++, proc);
+  auto dialog = std::make_unique<SimDialog>(*this, tmpl, nextHandle_++, proc);
   stack_.push_back(dialog.get());
   struct Pop {
     std::vector<SimDialog*>& stack;
@@ -473,20 +477,22 @@ std::intptr_t SimUi::ShowModal(const platform::DialogTemplate& tmpl, platform::W
   } pop{stack_};
 
   dialogsShown_.push_back(tmpl.id);
-  dialog->Send(platform::kWmInitDialog, 0, initParam);
-  // Windows paints the owner-drawn items as soon as the dialog shows.
-  for (auto& c : dialog->Controls())
-    if (c.tmpl.kind == ControlKind::kOwnerDrawButton && c.visible && !dialog->Ended())
-      dialog->Send(platform::kWmDrawItem, static_cast<std::uintptr_t>(c.tmpl.id), 0);
   Write(dialog->Title());
-  for (auto& c : dialog->Controls()) Write("  " + c.Describe());
-  for (const auto& item : dialog->Menu()) Write("  system menu " + std::to_string(item.id) + " " + Quote(item.text));
+  dialog->Send(platform::kWmInitDialog, 0, initParam);
+  if (!dialog->Ended()) {
+    // Windows paints the owner-drawn items as soon as the dialog shows.
+    for (auto& c : dialog->Controls())
+      if (c.tmpl.kind == ControlKind::kOwnerDrawButton && c.visible)
+        dialog->Send(platform::kWmDrawItem, static_cast<std::uintptr_t>(c.tmpl.id), 0);
+    for (auto& c : dialog->Controls()) Write("  " + c.Describe());
+    for (const auto& item : dialog->Menu())
+      Write("  system menu " + std::to_string(item.id) + " " + Quote(item.text));
+  }
 
   for (int turns = 0; !dialog->Ended(); ++turns) {
     if (turns > 10000) throw UiError(dialog->Title() + " never closed");
     Act(*dialog);
   }
-  Write("closed dialog " + std::to_string(tmpl.id) + " (" + std::to_string(dialog->Result()) + ")");
   return dialog->Result();
 }
 
