@@ -29,6 +29,7 @@ int Run(int argc, const char* const* argv, std::ostream& out, std::ostream& err)
   AddDemoCommand(app);
   AddAppletCommand(app);
   AddInstall95Command(app);
+  AddSetupNtCommand(app);
 
   try {
     app.parse(argc, argv);
