@@ -1,6 +1,6 @@
 // The Windows NT service control manager (OpenSCManagerA, CreateServiceA, OpenServiceA, StartServiceA,
-// ChangeServiceConfigA, ControlService, QueryServiceStatus, CloseServiceHandle). Failures return 0/false and leave the Win32
-// error code in LastError().
+// ChangeServiceConfigA, ControlService, QueryServiceStatus, CloseServiceHandle). Failures return 0/false and
+// leave the Win32 error code in LastError().
 #pragma once
 
 #include <cstdint>

@@ -17,7 +17,8 @@ bool LoadFileList(SetupState& state) {
     return false;
 
   std::vector<char> buffer(kFirstReadSize, 0);
-  std::uint32_t length = os.profiles->GetSection("SourceDisksFiles", buffer.data(), kFirstReadSize, path.c_str());
+  std::uint32_t length =
+      os.profiles->GetSection("SourceDisksFiles", buffer.data(), kFirstReadSize, path.c_str());
   // The reader answers size - 2 when the section did not fit.
   if (length == kFirstReadSize - 2) {
     buffer.assign(kSecondReadSize, 0);

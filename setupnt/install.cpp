@@ -87,7 +87,8 @@ void CopyDriverFiles(SetupState& state) {
   } else {
     for (const char* entry : BuiltInFileTable) {
       if (!FindFirstName(os, current + entry, &name)) continue;
-      QueueOne(os, queue, current, name, system + (GoesToDriversDir(entry, /*fromList=*/false) ? "\\drivers" : ""));
+      QueueOne(os, queue, current, name,
+               system + (GoesToDriversDir(entry, /*fromList=*/false) ? "\\drivers" : ""));
     }
     platform::FindData data;
     platform::FindHandle find = os.files->FindFirstFile((current + "\\j6gm*.bin").c_str(), &data);
@@ -167,7 +168,8 @@ std::uint32_t StartDriverService(platform::Os& os, const char* name) {
 void CreateDeviceKey(platform::Os& os) {
   platform::HKey key = 0;
   std::string path = std::string(kServicesKey) + kKernelDriver + "\\Parameters\\Device0";
-  if (os.registry->CreateKey(platform::kHkeyLocalMachine, path.c_str(), &key) == 0) os.registry->CloseKey(key);
+  if (os.registry->CreateKey(platform::kHkeyLocalMachine, path.c_str(), &key) == 0)
+    os.registry->CloseKey(key);
   StartDriverService(os, kKernelDriver);
 }
 
@@ -192,15 +194,16 @@ void SetMidiMapperInstrument(platform::Os& os) {
                              "Software\\Microsoft\\Windows\\CurrentVersion\\Multimedia\\MIDIMap", &key) != 0)
     return;
   static const char kInstrument[] = "j6usrdrv.dll<0000>";
-  os.registry->SetValue(key, "CurrentInstrument", platform::kRegSz, reinterpret_cast<const std::uint8_t*>(kInstrument),
-                        sizeof kInstrument);
+  os.registry->SetValue(key, "CurrentInstrument", platform::kRegSz,
+                        reinterpret_cast<const std::uint8_t*>(kInstrument), sizeof kInstrument);
   os.registry->CloseKey(key);
 }
 
 void RegisterDrivers(SetupState& state) {
   auto& os = state.os;
   // Every step shows its own window over the ChoicePage: total 100, range 0 to 100, step 10.
-  wizard::ProgressWindow progress(state.os.ui, ProgressWindowTemplate(), state.choicePage, "Installing new drivers ...", 100, 0, 100, 10);
+  wizard::ProgressWindow progress(state.os.ui, ProgressWindowTemplate(), state.choicePage,
+                                  "Installing new drivers ...", 100, 0, 100, 10);
   progress.show();
 
   // The import runs on its own; nothing below depends on it.

@@ -122,12 +122,13 @@ void RemoveDriverEntries(SetupState& state) {
   auto& os = state.os;
   auto* reg = os.registry;
   // Every step shows its own window over the ChoicePage: total 100, range 0 to 100, step 10.
-  wizard::ProgressWindow progress(state.os.ui, ProgressWindowTemplate(), state.choicePage, "Removing drivers ...", 100, 0, 100, 10);
+  wizard::ProgressWindow progress(state.os.ui, ProgressWindowTemplate(), state.choicePage,
+                                  "Removing drivers ...", 100, 0, 100, 10);
   progress.show();
 
   platform::HKey key = 0;
-  if (reg->OpenKey(platform::kHkeyLocalMachine, (std::string(kCurrentVersion) + "drivers.desc").c_str(), &key) ==
-      0) {
+  if (reg->OpenKey(platform::kHkeyLocalMachine, (std::string(kCurrentVersion) + "drivers.desc").c_str(),
+                   &key) == 0) {
     for (const auto& driver : DriverNamePrefixes) {
       reg->DeleteValue(key, driver.text);
       progress.stepBy(5);
@@ -155,14 +156,16 @@ void RemoveDriverEntries(SetupState& state) {
 void RemoveDriverFiles(SetupState& state) {
   auto& os = state.os;
   // Every step shows its own window over the ChoicePage: total 100, range 0 to 100, step 10.
-  wizard::ProgressWindow progress(state.os.ui, ProgressWindowTemplate(), state.choicePage, "Removing Files ...", 100, 0, 100, 10);
+  wizard::ProgressWindow progress(state.os.ui, ProgressWindowTemplate(), state.choicePage,
+                                  "Removing Files ...", 100, 0, 100, 10);
   progress.show();
   std::string system = SystemDirectory(os);
   bool removal = state.installChoice == kChoiceRemove;
 
   if (state.fileList.Present()) {
     ForEachListedName(state.fileList, [&](const std::string& name) {
-      std::string path = system + "\\" + (GoesToDriversDir(name, /*fromList=*/true) ? "drivers\\" : "") + name;
+      std::string path =
+          system + "\\" + (GoesToDriversDir(name, /*fromList=*/true) ? "drivers\\" : "") + name;
       std::uint32_t attributes = os.files->GetFileAttributes(path.c_str());
       if (attributes == platform::kInvalidFileAttributes) return;
       ClearReadOnly(os, path, attributes);

@@ -16,11 +16,13 @@ namespace {
 constexpr std::intptr_t kNext = 100;
 
 // A page whose only way on is its one button or closing it.
-std::intptr_t ShowSimplePage(platform::Os& os, platform::BitmapHandle logo, const platform::DialogTemplate& page,
+std::intptr_t ShowSimplePage(platform::Os& os, platform::BitmapHandle logo,
+                             const platform::DialogTemplate& page,
                              const std::function<void(platform::Dialog&)>& init = nullptr) {
   return os.ui->ShowModal(
       page, 0,
-      [&](platform::Dialog& dialog, std::uint32_t message, std::uintptr_t wParam, std::intptr_t) -> std::intptr_t {
+      [&](platform::Dialog& dialog, std::uint32_t message, std::uintptr_t wParam,
+          std::intptr_t) -> std::intptr_t {
         switch (message) {
           case platform::kWmDrawItem:
             return wizard::DrawLogoPanel(dialog, message, wParam, logo);
@@ -28,7 +30,8 @@ std::intptr_t ShowSimplePage(platform::Os& os, platform::BitmapHandle logo, cons
             if (init) init(dialog);
             return 1;
           case platform::kWmCommand:
-            if (platform::CommandId(wParam) == platform::kIdOk || platform::CommandId(wParam) == platform::kIdCancel) {
+            if (platform::CommandId(wParam) == platform::kIdOk ||
+                platform::CommandId(wParam) == platform::kIdCancel) {
               dialog.End(platform::CommandId(wParam));
               return 1;
             }
@@ -48,7 +51,9 @@ std::intptr_t ShowSimplePage(platform::Os& os, platform::BitmapHandle logo, cons
 SetupApp::SetupApp(platform::Os& os, std::string commandLine)
     : os_(os), commandLine_(std::move(commandLine)), state_(os) {}
 
-bool SetupApp::InstallSwitchGiven() const { return commandLine_.find("/I") != std::string::npos; }
+bool SetupApp::InstallSwitchGiven() const {
+  return commandLine_.find("/I") != std::string::npos;
+}
 
 int SetupApp::Run() {
   if (!os_.ui) return 1;
@@ -82,14 +87,16 @@ int SetupApp::Run() {
 }
 
 SetupApp::PageKind SetupApp::ShowWelcomePage() {
-  return ShowSimplePage(os_, logo_, WelcomePageTemplate()) == platform::kIdOk ? PageKind::kChoice : PageKind::kNone;
+  return ShowSimplePage(os_, logo_, WelcomePageTemplate()) == platform::kIdOk ? PageKind::kChoice
+                                                                              : PageKind::kNone;
 }
 
 SetupApp::PageKind SetupApp::ShowChoicePage() {
   PageKind next = PageKind::kNone;
   os_.ui->ShowModal(
       ChoicePageTemplate(), 0,
-      [&](platform::Dialog& dialog, std::uint32_t message, std::uintptr_t wParam, std::intptr_t) -> std::intptr_t {
+      [&](platform::Dialog& dialog, std::uint32_t message, std::uintptr_t wParam,
+          std::intptr_t) -> std::intptr_t {
         switch (message) {
           case platform::kWmDrawItem:
             return wizard::DrawLogoPanel(dialog, message, wParam, logo_);
@@ -173,7 +180,8 @@ SetupApp::PageKind SetupApp::ShowRebootPage() {
   bool finished = false;
   os_.ui->ShowModal(
       RebootPageTemplate(), 0,
-      [&](platform::Dialog& dialog, std::uint32_t message, std::uintptr_t wParam, std::intptr_t) -> std::intptr_t {
+      [&](platform::Dialog& dialog, std::uint32_t message, std::uintptr_t wParam,
+          std::intptr_t) -> std::intptr_t {
         switch (message) {
           case platform::kWmDrawItem:
             return wizard::DrawLogoPanel(dialog, message, wParam, logo_);
@@ -208,10 +216,11 @@ SetupApp::PageKind SetupApp::ShowRebootPage() {
 void SetupApp::ShowAboutBox(platform::WindowHandle owner) {
   os_.ui->ShowModal(
       AboutBoxTemplate(), owner,
-      [](platform::Dialog& dialog, std::uint32_t message, std::uintptr_t wParam, std::intptr_t) -> std::intptr_t {
+      [](platform::Dialog& dialog, std::uint32_t message, std::uintptr_t wParam,
+         std::intptr_t) -> std::intptr_t {
         if (message == platform::kWmInitDialog) return 1;
-        if ((message == platform::kWmCommand &&
-             (platform::CommandId(wParam) == platform::kIdOk || platform::CommandId(wParam) == platform::kIdCancel)) ||
+        if ((message == platform::kWmCommand && (platform::CommandId(wParam) == platform::kIdOk ||
+                                                 platform::CommandId(wParam) == platform::kIdCancel)) ||
             message == platform::kWmClose) {
           dialog.End(platform::kIdOk);
           return 1;
@@ -237,7 +246,8 @@ bool SetupApp::HasEnoughSpace() {
 
   std::string root = WindowsDirectory(os_).substr(0, 3);
   std::uint32_t sectorsPerCluster = 0, bytesPerSector = 0, freeClusters = 0, totalClusters = 0;
-  if (files->GetDiskFreeSpace(root.c_str(), &sectorsPerCluster, &bytesPerSector, &freeClusters, &totalClusters))
+  if (files->GetDiskFreeSpace(root.c_str(), &sectorsPerCluster, &bytesPerSector, &freeClusters,
+                              &totalClusters))
     AvailableBytes = std::uint64_t{freeClusters} * sectorsPerCluster * bytesPerSector;
   else
     AvailableBytes = RequiredBytes;

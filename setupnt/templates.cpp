@@ -10,7 +10,6 @@ using platform::DialogTemplate;
 
 namespace {
 
-
 DialogTemplate Page(int id, std::vector<ControlTemplate> controls) {
   DialogTemplate page;
   page.id = id;
@@ -40,33 +39,36 @@ const char* LoadSetupString(int id) {
 }
 
 const DialogTemplate& WelcomePageTemplate() {
-  static const DialogTemplate page = Page(
-      kWelcomePageId,
-      {
-          {-1, ControlKind::kStatic,
-           "Welcome to J6 Orvantis setup program for Windows NT.\nThis program will install/remove J6 Orvantis "
-           "drivers for Windows NT.",
-           101, 6, 156, 42},
-          {platform::kIdOk, ControlKind::kDefPushButton, "Next >", 145, 125, 50, 14, platform::kControlTabStop},
-          {platform::kIdCancel, ControlKind::kPushButton, "Cancel", 207, 125, 50, 14, platform::kControlTabStop},
-      });
+  static const DialogTemplate page =
+      Page(kWelcomePageId, {
+                               {-1, ControlKind::kStatic,
+                                "Welcome to J6 Orvantis setup program for Windows NT.\nThis program will "
+                                "install/remove J6 Orvantis "
+                                "drivers for Windows NT.",
+                                101, 6, 156, 42},
+                               {platform::kIdOk, ControlKind::kDefPushButton, "Next >", 145, 125, 50, 14,
+                                platform::kControlTabStop},
+                               {platform::kIdCancel, ControlKind::kPushButton, "Cancel", 207, 125, 50, 14,
+                                platform::kControlTabStop},
+                           });
   return page;
 }
 
 const DialogTemplate& ChoicePageTemplate() {
   static const DialogTemplate page = [] {
-    DialogTemplate p = Page(
-        kChoicePageId,
-        {
-            {-1, ControlKind::kStatic, "Please select one of the following options.\n", 101, 6, 156, 42},
-            {-1, ControlKind::kGroupBox, "J6 Orvantis drivers", 103, 52, 154, 66},
-            {kIdInstallRadio, ControlKind::kRadioButton, "Install/Update Windows NT drivers", 115, 66, 129, 18,
-             platform::kControlGroupStart | platform::kControlTabStop},
-            {kIdRemoveRadio, ControlKind::kRadioButton, "Remove Windows NT drivers", 115, 92, 118, 16},
-            {platform::kIdOk, ControlKind::kDefPushButton, "OK", 148, 125, 50, 14,
-             platform::kControlGroupStart | platform::kControlTabStop},
-            {platform::kIdCancel, ControlKind::kPushButton, "Cancel", 207, 125, 50, 14, platform::kControlTabStop},
-        });
+    DialogTemplate p =
+        Page(kChoicePageId,
+             {
+                 {-1, ControlKind::kStatic, "Please select one of the following options.\n", 101, 6, 156, 42},
+                 {-1, ControlKind::kGroupBox, "J6 Orvantis drivers", 103, 52, 154, 66},
+                 {kIdInstallRadio, ControlKind::kRadioButton, "Install/Update Windows NT drivers", 115, 66,
+                  129, 18, platform::kControlGroupStart | platform::kControlTabStop},
+                 {kIdRemoveRadio, ControlKind::kRadioButton, "Remove Windows NT drivers", 115, 92, 118, 16},
+                 {platform::kIdOk, ControlKind::kDefPushButton, "OK", 148, 125, 50, 14,
+                  platform::kControlGroupStart | platform::kControlTabStop},
+                 {platform::kIdCancel, ControlKind::kPushButton, "Cancel", 207, 125, 50, 14,
+                  platform::kControlTabStop},
+             });
     p.style |= platform::kDialogMinimizeBox;
     return p;
   }();
@@ -95,32 +97,34 @@ const DialogTemplate& FreeSpacePageTemplate() {
 }
 
 const DialogTemplate& FinishPageTemplate() {
-  static const DialogTemplate page = Page(
-      kFinishPageId,
-      {
-          {-1, ControlKind::kStatic,
-           "Thank you for using J6 Orvantis setup program.\n\nPlease click \"Finish\" button to end the program.",
-           105, 7, 152, 51},
-          {platform::kIdOk, ControlKind::kDefPushButton, "Finish", 207, 125, 50, 14, platform::kControlTabStop},
-      });
+  static const DialogTemplate page =
+      Page(kFinishPageId, {
+                              {-1, ControlKind::kStatic,
+                               "Thank you for using J6 Orvantis setup program.\n\nPlease click \"Finish\" "
+                               "button to end the program.",
+                               105, 7, 152, 51},
+                              {platform::kIdOk, ControlKind::kDefPushButton, "Finish", 207, 125, 50, 14,
+                               platform::kControlTabStop},
+                          });
   return page;
 }
 
 const DialogTemplate& RebootPageTemplate() {
-  static const DialogTemplate page = Page(
-      kRebootPageId,
-      {
-          {-1, ControlKind::kStatic,
-           "Thank you for using J6 Orvantis setup program.\nYou need to reboot the system in order to make the "
-           "changes effective.\n\nPlease click \"Finish\" button to end the program.",
-           105, 7, 152, 51},
-          {-1, ControlKind::kGroupBox, "Reboot system", 100, 60, 160, 55},
-          {kIdRebootYesRadio, ControlKind::kRadioButton, "&Yes, please reboot the system.", 110, 75, 135, 15,
-           platform::kControlGroupStart | platform::kControlTabStop},
-          {kIdRebootNoRadio, ControlKind::kRadioButton, "&No, I will reboot later.", 110, 95, 145, 15},
-          {platform::kIdOk, ControlKind::kDefPushButton, "Finish", 207, 125, 50, 14,
-           platform::kControlGroupStart | platform::kControlTabStop},
-      });
+  static const DialogTemplate page =
+      Page(kRebootPageId,
+           {
+               {-1, ControlKind::kStatic,
+                "Thank you for using J6 Orvantis setup program.\nYou need to reboot the system in order to "
+                "make the "
+                "changes effective.\n\nPlease click \"Finish\" button to end the program.",
+                105, 7, 152, 51},
+               {-1, ControlKind::kGroupBox, "Reboot system", 100, 60, 160, 55},
+               {kIdRebootYesRadio, ControlKind::kRadioButton, "&Yes, please reboot the system.", 110, 75, 135,
+                15, platform::kControlGroupStart | platform::kControlTabStop},
+               {kIdRebootNoRadio, ControlKind::kRadioButton, "&No, I will reboot later.", 110, 95, 145, 15},
+               {platform::kIdOk, ControlKind::kDefPushButton, "Finish", 207, 125, 50, 14,
+                platform::kControlGroupStart | platform::kControlTabStop},
+           });
   return page;
 }
 

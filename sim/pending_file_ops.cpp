@@ -65,7 +65,8 @@ void AddPendingFileOperation(RegistryStore& registry, const PendingFileOperation
     data.push_back(0);
   };
   append(kNtPrefix + operation.source);
-  append(operation.target.empty() ? std::string() : (operation.replace ? "!" : "") + (kNtPrefix + operation.target));
+  append(operation.target.empty() ? std::string()
+                                  : (operation.replace ? "!" : "") + (kNtPrefix + operation.target));
   data.push_back(0);
   key->SetValue(kValue, platform::kRegMultiSz, std::move(data));
 }
@@ -117,7 +118,8 @@ bool ProcessFiles::MoveFileEx(const char* source, const char* target, std::uint3
     return true;
   }
   if (!target) return DeleteFile(source);
-  if ((flags & platform::kMoveFileReplaceExisting) && GetFileAttributes(target) != platform::kInvalidFileAttributes &&
+  if ((flags & platform::kMoveFileReplaceExisting) &&
+      GetFileAttributes(target) != platform::kInvalidFileAttributes &&
       !(GetFileAttributes(target) & platform::kFileAttributeDirectory)) {
     if (!DeleteFile(target)) return false;
   }

@@ -2,11 +2,11 @@
 
 #include "sim/detection.h"
 #include "sim/drive.h"
+#include "sim/file_queue.h"
 #include "sim/isa_pnp.h"
 #include "sim/machine.h"
 #include "sim/pci_bios.h"
 #include "sim/port_bus.h"
-#include "sim/file_queue.h"
 #include "sim/processes.h"
 #include "sim/profiles.h"
 #include "sim/registry.h"

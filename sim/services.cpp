@@ -26,7 +26,9 @@ bool StartsWithNoCase(const std::string& text, const std::string& prefix) {
   return text.size() >= prefix.size() && Upper(text.substr(0, prefix.size())) == Upper(prefix);
 }
 
-std::string KeyOf(const std::string& name) { return std::string(kServicesKey) + "\\" + name; }
+std::string KeyOf(const std::string& name) {
+  return std::string(kServicesKey) + "\\" + name;
+}
 
 void SetDword(platform::Registry& registry, platform::HKey key, const char* name, std::uint32_t value) {
   std::uint8_t bytes[4] = {static_cast<std::uint8_t>(value), static_cast<std::uint8_t>(value >> 8),
@@ -83,7 +85,8 @@ ServiceDatabase::ServiceDatabase(Machine& machine) : machine_(machine) {
   try {
     root = nlohmann::json::parse(in);
     for (const auto& name : root.value("running", nlohmann::json::array())) running_.insert(Upper(name));
-    for (const auto& name : root.value("markedForDelete", nlohmann::json::array())) marked_.insert(Upper(name));
+    for (const auto& name : root.value("markedForDelete", nlohmann::json::array()))
+      marked_.insert(Upper(name));
   } catch (const nlohmann::json::exception& e) {
     throw MachineError(file.string() + ": " + e.what());
   }
@@ -102,7 +105,9 @@ void ServiceDatabase::Save() {
   std::ofstream(file) << root.dump(2) << "\n";
 }
 
-bool ServiceDatabase::IsRunning(const std::string& name) const { return running_.count(Upper(name)) != 0; }
+bool ServiceDatabase::IsRunning(const std::string& name) const {
+  return running_.count(Upper(name)) != 0;
+}
 
 void ServiceDatabase::SetRunning(const std::string& name, bool running) {
   if (running)
@@ -111,11 +116,17 @@ void ServiceDatabase::SetRunning(const std::string& name, bool running) {
     running_.erase(Upper(name));
 }
 
-bool ServiceDatabase::IsMarkedForDelete(const std::string& name) const { return marked_.count(Upper(name)) != 0; }
+bool ServiceDatabase::IsMarkedForDelete(const std::string& name) const {
+  return marked_.count(Upper(name)) != 0;
+}
 
-void ServiceDatabase::MarkForDelete(const std::string& name) { marked_.insert(Upper(name)); }
+void ServiceDatabase::MarkForDelete(const std::string& name) {
+  marked_.insert(Upper(name));
+}
 
-void ServiceDatabase::Unmark(const std::string& name) { marked_.erase(Upper(name)); }
+void ServiceDatabase::Unmark(const std::string& name) {
+  marked_.erase(Upper(name));
+}
 
 void ServiceDatabase::Restart(platform::Registry& registry, platform::FileSystem& files) {
   running_.clear();
@@ -141,8 +152,8 @@ void ServiceDatabase::Restart(platform::Registry& registry, platform::FileSystem
     bool isService = registry.QueryValue(key, "Type", &type, bytes, &valueSize) == 0;
     char image[platform::kMaxPath * 2] = {};
     std::uint32_t imageSize = sizeof image - 1;
-    if (isService &&
-        registry.QueryValue(key, "ImagePath", &type, reinterpret_cast<std::uint8_t*>(image), &imageSize) == 0) {
+    if (isService && registry.QueryValue(key, "ImagePath", &type, reinterpret_cast<std::uint8_t*>(image),
+                                         &imageSize) == 0) {
       std::string path = ResolveImagePath(image, windowsDir);
       auto& drive = machine_.Get<Drive>();
       drive.SetInUse(path, false);
@@ -150,7 +161,8 @@ void ServiceDatabase::Restart(platform::Registry& registry, platform::FileSystem
       std::uint32_t start = platform::kServiceDemandStart;
       if (registry.QueryValue(key, "Start", &type, bytes, &valueSize) == 0 && valueSize == 4)
         start = bytes[0] | bytes[1] << 8 | bytes[2] << 16 | static_cast<std::uint32_t>(bytes[3]) << 24;
-      if (start <= platform::kServiceAutoStart && files.GetFileAttributes(path.c_str()) != platform::kInvalidFileAttributes) {
+      if (start <= platform::kServiceAutoStart &&
+          files.GetFileAttributes(path.c_str()) != platform::kInvalidFileAttributes) {
         running_.insert(Upper(name));
         drive.SetInUse(path, true);
       }
@@ -163,7 +175,8 @@ void ServiceDatabase::Restart(platform::Registry& registry, platform::FileSystem
 // ---------------------------------------------------------------------------------------------------------
 // ServiceManagerSim
 
-ServiceManagerSim::ServiceManagerSim(Machine& machine, platform::Registry& registry, platform::FileSystem& files)
+ServiceManagerSim::ServiceManagerSim(Machine& machine, platform::Registry& registry,
+                                     platform::FileSystem& files)
     : machine_(machine), registry_(registry), files_(files), database_(machine.Get<ServiceDatabase>()) {}
 
 ServiceManagerSim::~ServiceManagerSim() {
@@ -221,7 +234,8 @@ bool ServiceManagerSim::Exists(const std::string& name, std::string* spelled) {
   return found;
 }
 
-std::uint32_t ServiceManagerSim::ReadDword(const std::string& name, const char* value, std::uint32_t fallback) {
+std::uint32_t ServiceManagerSim::ReadDword(const std::string& name, const char* value,
+                                           std::uint32_t fallback) {
   platform::HKey key = 0;
   if (registry_.OpenKey(platform::kHkeyLocalMachine, KeyOf(name).c_str(), &key) != 0) return fallback;
   std::uint32_t type = 0, size = 4;
@@ -253,7 +267,8 @@ bool ServiceManagerSim::WriteConfig(const std::string& name, const platform::Ser
     return Fail(platform::kErrorAccessDenied);
   if (config.type != platform::kServiceNoChange) SetDword(registry_, key, "Type", config.type);
   if (config.start != platform::kServiceNoChange) SetDword(registry_, key, "Start", config.start);
-  if (config.errorControl != platform::kServiceNoChange) SetDword(registry_, key, "ErrorControl", config.errorControl);
+  if (config.errorControl != platform::kServiceNoChange)
+    SetDword(registry_, key, "ErrorControl", config.errorControl);
   if (config.binaryPath) SetText(registry_, key, "ImagePath", platform::kRegExpandSz, config.binaryPath);
   if (config.group) SetText(registry_, key, "Group", platform::kRegSz, config.group);
   if (config.displayName) SetText(registry_, key, "DisplayName", platform::kRegSz, config.displayName);
@@ -276,7 +291,8 @@ void ServiceManagerSim::ReapIfUnused(const std::string& name) {
 std::string ServiceManagerSim::ImageOf(const std::string& name) {
   char windows[platform::kMaxPath] = {};
   std::uint32_t length = files_.GetWindowsDirectory(windows, sizeof windows);
-  return ResolveImagePath(ReadText(name, "ImagePath"), std::string(windows, length < sizeof windows ? length : 0));
+  return ResolveImagePath(ReadText(name, "ImagePath"),
+                          std::string(windows, length < sizeof windows ? length : 0));
 }
 
 platform::ServiceHandle ServiceManagerSim::OpenManager() {
@@ -301,7 +317,8 @@ platform::ServiceHandle ServiceManagerSim::Create(platform::ServiceHandle manage
       full.errorControl == platform::kServiceNoChange)
     return Fail(platform::kErrorInvalidParameter), 0;
   // Boot and system start belong to drivers only.
-  if (full.start <= platform::kServiceSystemStart && !(full.type & 0x3)) return Fail(platform::kErrorInvalidParameter), 0;
+  if (full.start <= platform::kServiceSystemStart && !(full.type & 0x3))
+    return Fail(platform::kErrorInvalidParameter), 0;
   if (!WriteConfig(name, full)) return 0;
   platform::ServiceHandle handle = nextHandle_ += 4;
   handles_[handle] = Handle{false, name};
@@ -356,9 +373,10 @@ bool ServiceManagerSim::ChangeConfig(platform::ServiceHandle service, const plat
   if (!entry) return false;
   if (!CallAllowed()) return false;
   if (database_.IsMarkedForDelete(entry->name)) return Fail(platform::kErrorServiceMarkedForDelete);
-  std::uint32_t type = config.type != platform::kServiceNoChange ? config.type : ReadDword(entry->name, "Type", 0);
-  std::uint32_t start = config.start != platform::kServiceNoChange ? config.start
-                                                                   : ReadDword(entry->name, "Start", 0);
+  std::uint32_t type =
+      config.type != platform::kServiceNoChange ? config.type : ReadDword(entry->name, "Type", 0);
+  std::uint32_t start =
+      config.start != platform::kServiceNoChange ? config.start : ReadDword(entry->name, "Start", 0);
   if (start > platform::kServiceDisabled || (start <= platform::kServiceSystemStart && !(type & 0x3)))
     return Fail(platform::kErrorInvalidParameter);
   if (!WriteConfig(entry->name, config)) return false;

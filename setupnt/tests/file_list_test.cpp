@@ -79,8 +79,8 @@ TEST(TargetDirectory, names_with_sys_go_to_the_drivers_directory) {
     bool drivers;
   };
   const Case cases[] = {
-      {"j6knldrv.sys", true, true},   {"J6KNLDRV.SYS", true, true},   {"j6knldrv.Sys", true, false},
-      {"J6KNLDRV.SYS", false, false}, {"\\j6knljs.sys", false, true}, {"sysaudio.dll", true, true},
+      {"j6knldrv.sys", true, true},   {"J6KNLDRV.SYS", true, true},    {"j6knldrv.Sys", true, false},
+      {"J6KNLDRV.SYS", false, false}, {"\\j6knljs.sys", false, true},  {"sysaudio.dll", true, true},
       {"j6usrdrv.dll", true, false},  {"\\j6audio.cpl", false, false},
   };
   for (const auto& c : cases)

@@ -4,8 +4,8 @@
 
 #include "nt_machine.h"
 #include "setupnt/setup_app.h"
-#include "sim/nt_restart.h"
 #include "sim/drive.h"
+#include "sim/nt_restart.h"
 #include "sim/pending_file_ops.h"
 #include "sim/registry.h"
 #include "sim/services.h"
@@ -80,9 +80,11 @@ TEST_F(InstallRemoveCycle, install_update_and_remove_leave_exactly_the_kept_sett
   EXPECT_TRUE(Running("j6knldrv"));
   EXPECT_EQ(GetDword(kServices + "j6knldrv\\Parameters\\Device0", "GmBank"), 2u) << "an update keeps it";
   EXPECT_EQ(OurFiles(), ntdisk::NtDiskFiles());
-  EXPECT_EQ(ReadFile(kSystem + "j6usrdrv.dll"), ReadFile("C:\\DISK\\j6usrdrv.dll")) << "replaced at the restart";
+  EXPECT_EQ(ReadFile(kSystem + "j6usrdrv.dll"), ReadFile("C:\\DISK\\j6usrdrv.dll"))
+      << "replaced at the restart";
 
-  RunSetup("SETUP.EXE", "@131 click Next >|@102 check Remove Windows NT drivers|@102 click OK|@132 click Finish");
+  RunSetup("SETUP.EXE",
+           "@131 click Next >|@102 check Remove Windows NT drivers|@102 click OK|@132 click Finish");
   RestartMachine();
 
   EXPECT_TRUE(OurFiles().empty());

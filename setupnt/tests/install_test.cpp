@@ -1,10 +1,10 @@
 // The installation steps: version check, copy, services and registration.
+#include "setupnt/install.h"
 #include "nt_machine.h"
 #include "setupnt/file_list.h"
-#include "setupnt/install.h"
-#include "sim/pending_file_ops.h"
 #include "sim/drive.h"
 #include "sim/pe_writer.h"
+#include "sim/pending_file_ops.h"
 #include "sim/processes.h"
 #include "sim/registry.h"
 #include "sim/services.h"
@@ -25,9 +25,9 @@ TEST_F(InstallSteps, the_installed_kernel_driver_is_compared_with_the_new_one_as
     bool updateNeeded;
   };
   const Case cases[] = {
-      {nullptr, "4.00", true},   {"", "4.00", true},      {"4.00", nullptr, true},  {"4.00", "", true},
-      {"4.00", "4.00", false},   {"4.10", "4.9", true},   {"4.9", "4.10", false},   {"4.00a", "4.00A", false},
-      {"3.99", "4.00", true},    {"4.01", "4.00", false}, {"4.0", "4.00", true},
+      {nullptr, "4.00", true}, {"", "4.00", true},      {"4.00", nullptr, true}, {"4.00", "", true},
+      {"4.00", "4.00", false}, {"4.10", "4.9", true},   {"4.9", "4.10", false},  {"4.00a", "4.00A", false},
+      {"3.99", "4.00", true},  {"4.01", "4.00", false}, {"4.0", "4.00", true},
   };
   auto put = [&](const std::string& path, const char* version) {
     if (!version) {
@@ -39,7 +39,8 @@ TEST_F(InstallSteps, the_installed_kernel_driver_is_compared_with_the_new_one_as
     }
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(std::string(c.installed ? c.installed : "none") + " against " + (c.fresh ? c.fresh : "none"));
+    SCOPED_TRACE(std::string(c.installed ? c.installed : "none") + " against " +
+                 (c.fresh ? c.fresh : "none"));
     put(kDrivers + "j6knldrv.sys", c.installed);
     put("C:\\DISK\\j6knldrv.sys", c.fresh);
     Restart("C:\\DISK");
@@ -121,7 +122,8 @@ TEST_F(InstallSteps, without_a_list_the_built_in_table_and_every_bank_are_copied
   EXPECT_FALSE(setupnt::LoadFileList(state));
   setupnt::CopyDriverFiles(state);
   for (const char* name : {"j6knldrv.sys", "j6knljs.sys"}) EXPECT_TRUE(FileExists(kDrivers + name)) << name;
-  for (const char* name : {"j6fmdrv.dll", "j6usrjs.dll", "j6audio.cpl", "j6gm1.bin", "j6gm2.bin", "j6gm4.bin"})
+  for (const char* name :
+       {"j6fmdrv.dll", "j6usrjs.dll", "j6audio.cpl", "j6gm1.bin", "j6gm2.bin", "j6gm4.bin"})
     EXPECT_TRUE(FileExists(kSystem + name)) << name;
   // The file in use is replaced at the next restart.
   EXPECT_EQ(ReadFile(kSystem + "j6usrdrv.dll"), "old");
@@ -158,7 +160,8 @@ TEST_F(InstallSteps, registration_imports_the_registry_file_and_writes_services_
   EXPECT_EQ(GetString("HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Multimedia\\MIDIMap",
                       "CurrentInstrument"),
             "j6usrdrv.dll<0000>");
-  EXPECT_EQ(GetDword("HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Applets\\SysTray", "Services"), 0x7u);
+  EXPECT_EQ(GetDword("HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Applets\\SysTray", "Services"),
+            0x7u);
   EXPECT_EQ(BarPositions(), (std::vector<int>{0, 10, 30, 40, 50, 60, 100}));
 }
 

@@ -56,7 +56,8 @@ void NtMachine::SetString(const std::string& key, const std::string& name, const
   auto [root, path] = Split(key);
   platform::HKey h = 0;
   ASSERT_EQ(Os().registry->CreateKey(root, path.c_str(), &h), 0u) << key;
-  Os().registry->SetValue(h, name.c_str(), platform::kRegSz, reinterpret_cast<const std::uint8_t*>(data.c_str()),
+  Os().registry->SetValue(h, name.c_str(), platform::kRegSz,
+                          reinterpret_cast<const std::uint8_t*>(data.c_str()),
                           static_cast<std::uint32_t>(data.size() + 1));
   Os().registry->CloseKey(h);
 }
@@ -150,7 +151,8 @@ void NtMachine::WriteFile(const std::string& windowsPath, const std::string& con
 void NtMachine::WriteFile(const std::string& windowsPath, const std::vector<std::uint8_t>& content) {
   auto* files = Os().files;
   // Folders first.
-  for (std::size_t at = windowsPath.find('\\', 3); at != std::string::npos; at = windowsPath.find('\\', at + 1))
+  for (std::size_t at = windowsPath.find('\\', 3); at != std::string::npos;
+       at = windowsPath.find('\\', at + 1))
     files->CreateDirectory(windowsPath.substr(0, at).c_str());
   platform::FileHandle file = files->OpenFile(windowsPath.c_str(), platform::OpenMode::kCreateAlways);
   ASSERT_NE(file, platform::kInvalidFileHandle) << windowsPath;

@@ -33,9 +33,7 @@ TEST_F(RegistryCleaning, values_naming_our_drivers_are_deleted_by_their_data) {
       {"a driver name inside other data stays, and a shortened one too",
        {{"a", "xj6usrdrv.dll"}, {"b", "j6usrdrv.dl"}, {"c", "j6usrdr"}, {"d", ""}},
        {"a", "b", "c", "d"}},
-      {"the last value of the key goes as well",
-       {{"keep", "wdmaud.drv"}, {"last", "j6fmdrv.dll"}},
-       {"keep"}},
+      {"the last value of the key goes as well", {{"keep", "wdmaud.drv"}, {"last", "j6fmdrv.dll"}}, {"keep"}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
@@ -66,8 +64,8 @@ TEST_F(RegistryCleaning, subkeys_go_with_their_whole_branch_when_the_name_begins
 
   setupnt::DeleteSubkeysByPrefix(Os(), platform::kHkeyLocalMachine,
                                  "SYSTEM\\CurrentControlSet\\Control\\MediaResources\\MIDI", "j6usrdrv.dll");
-  EXPECT_EQ(SubkeyNames(kMidi), (std::vector<std::string>{"j6fmdrv.dll<0000>", "mpu401.dll<0000>",
-                                                           "xj6usrdrv.dll<0000>"}));
+  EXPECT_EQ(SubkeyNames(kMidi),
+            (std::vector<std::string>{"j6fmdrv.dll<0000>", "mpu401.dll<0000>", "xj6usrdrv.dll<0000>"}));
 
   setupnt::DeleteSubkeysByPrefix(Os(), platform::kHkeyLocalMachine,
                                  "SYSTEM\\CurrentControlSet\\Control\\MediaResources\\MIDI", "");
@@ -108,6 +106,40 @@ TEST_F(RegistryCleaning, without_drivers_desc_the_bar_stands_lower_until_it_jump
   setupnt::RemoveDriverEntries(state);
   EXPECT_TRUE(ValueNames(kDrivers32).empty());
   EXPECT_EQ(BarPositions(), (std::vector<int>{0, 10, 50, 60, 70, 80, 90, 100}));
+}
+
+// Every section of the disk's registry file lies in a place the removal cleans, and after an import
+// followed by the removal none of it is left.
+TEST_F(RegistryCleaning, what_the_registry_file_registers_the_removal_takes_away) {
+  const std::string text = ntdisk::RegistryFileText();
+  const std::vector<std::string> cleaned = {
+      "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\drivers.desc]",
+      "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Drivers32]",
+      "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Userinstallable.drivers]",
+      "HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\MediaResources\\MIDI\\j6",
+      "HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\MediaResources\\Joystick\\j6usrjs.dll",
+  };
+  int sections = 0;
+  for (std::size_t at = text.find("\n["); at != std::string::npos; at = text.find("\n[", at + 1)) {
+    ++sections;
+    std::string section = text.substr(at + 2, text.find('\n', at + 1) - at - 2);
+    bool inCleanedPlace = false;
+    for (const auto& place : cleaned) inCleanedPlace |= section.rfind(place, 0) == 0;
+    EXPECT_TRUE(inCleanedPlace) << section;
+  }
+  EXPECT_GT(sections, 5);
+
+  WriteFile("C:\\DISK\\j6audio.reg", text);
+  Restart("C:\\DISK");
+  Os().processes->Start("C:\\WINNT\\regedit /s j6audio.reg", 0);
+  EXPECT_FALSE(ValueNames(kDrivers32).empty());
+  setupnt::SetupState state(Os());
+  setupnt::RemoveDriverEntries(state);
+  EXPECT_TRUE(ValueNames(kNt + "drivers.desc").empty());
+  EXPECT_TRUE(ValueNames(kDrivers32).empty());
+  EXPECT_TRUE(ValueNames(kNt + "Userinstallable.drivers").empty());
+  EXPECT_TRUE(SubkeyNames(kMidi).empty());
+  EXPECT_TRUE(SubkeyNames(kJoystick).empty());
 }
 
 }  // namespace

@@ -42,35 +42,39 @@ std::vector<sim::UiStep> Script(const std::string& text) {
 using SetupFlow = NtMachine;
 
 TEST_F(SetupFlow, every_way_through_the_pages) {
+  // clang-format off
   const FlowCase cases[] = {
-      {"welcome, cancel", "SETUP.EXE", "@131 click Cancel", true, Installed::kOlder, {131}, false, false, false,
-       false},
-      {"welcome, esc", "SETUP.EXE", "@131 close", true, Installed::kOlder, {131}, false, false, false, false},
-      {"choice, cancel", "SETUP.EXE", "@131 click Next >|@102 click Cancel", true, Installed::kOlder,
-       {131, 102}, false, false, false, false},
+      {"welcome, cancel", "SETUP.EXE", "@131 click Cancel",
+       true, Installed::kOlder, {131}, false, false, false, false},
+      {"welcome, esc", "SETUP.EXE", "@131 close",
+       true, Installed::kOlder, {131}, false, false, false, false},
+      {"choice, cancel", "SETUP.EXE", "@131 click Next >|@102 click Cancel",
+       true, Installed::kOlder, {131, 102}, false, false, false, false},
       {"choice, esc after the about box", "SETUP.EXE /I", "@102 click About setup...|@100 click OK|@102 close",
        true, Installed::kOlder, {102, 100}, false, false, false, false},
       {"remove, restart now", "SETUP.EXE", "@131 click Next >|@102 check 1002|@102 click OK|@132 click Finish",
        true, Installed::kOlder, {131, 102, 132}, false, true, false, true},
-      {"remove under /I", "SETUP.EXE /I", "@102 check 1002|@102 click OK", false, Installed::kUpToDate, {102},
-       false, true, true, false},
-      {"install, too little space", "SETUP.EXE /I", "@102 click OK|@133 click OK", false, Installed::kOlder,
-       {102, 133}, false, false, false, false},
-      {"install, too little space, esc", "SETUP.EXE", "@131 click Next >|@102 click OK|@133 close", false,
-       Installed::kOlder, {131, 102, 133}, false, false, false, false},
-      {"up to date, declined", "SETUP.EXE", "@131 click Next >|@102 click OK|answer no|@135 click Finish", true,
-       Installed::kUpToDate, {131, 102, 135}, false, false, false, false},
-      {"up to date, declined, esc", "SETUP.EXE", "@131 click Next >|@102 click OK|answer no|@135 close", true,
-       Installed::kUpToDate, {131, 102, 135}, false, false, false, false},
+      {"remove under /I: no space or version check", "SETUP.EXE /I", "@102 check 1002|@102 click OK",
+       false, Installed::kUpToDate, {102}, false, true, true, false},
+      {"install, too little space", "SETUP.EXE /I", "@102 click OK|@133 click OK",
+       false, Installed::kOlder, {102, 133}, false, false, false, false},
+      {"install, too little space, esc", "SETUP.EXE", "@131 click Next >|@102 click OK|@133 close",
+       false, Installed::kOlder, {131, 102, 133}, false, false, false, false},
+      {"up to date, declined", "SETUP.EXE", "@131 click Next >|@102 click OK|answer no|@135 click Finish",
+       true, Installed::kUpToDate, {131, 102, 135}, false, false, false, false},
+      {"up to date, declined, esc", "SETUP.EXE", "@131 click Next >|@102 click OK|answer no|@135 close",
+       true, Installed::kUpToDate, {131, 102, 135}, false, false, false, false},
       {"up to date, installed anyway, later", "SETUP.EXE",
-       "@131 click Next >|@102 click OK|answer yes|@132 check 1002|@132 click Finish", true, Installed::kUpToDate,
-       {131, 102, 132}, true, true, false, false},
-      {"update, restart offer closed", "SETUP.EXE", "@131 click Next >|@102 click OK|@132 close", true,
-       Installed::kOlder, {131, 102, 132}, true, true, false, false},
-      {"update under /I", "SETUP.EXE /I", "@102 click OK", true, Installed::kOlder, {102}, true, true, true, false},
-      {"lower-case /i is no switch", "SETUP.EXE /i", "@131 click Next >|@102 click OK|@132 click Finish", true,
-       Installed::kOlder, {131, 102, 132}, true, true, false, true},
+       "@131 click Next >|@102 click OK|answer yes|@132 check 1002|@132 click Finish",
+       true, Installed::kUpToDate, {131, 102, 132}, true, true, false, false},
+      {"update, restart offer closed", "SETUP.EXE", "@131 click Next >|@102 click OK|@132 close",
+       true, Installed::kOlder, {131, 102, 132}, true, true, false, false},
+      {"update under /I", "SETUP.EXE /I", "@102 click OK",
+       true, Installed::kOlder, {102}, true, true, true, false},
+      {"lower-case /i is no switch", "SETUP.EXE /i", "@131 click Next >|@102 click OK|@132 click Finish",
+       true, Installed::kOlder, {131, 102, 132}, true, true, false, true},
   };
+  // clang-format on
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     TearDown();
@@ -116,8 +120,9 @@ TEST_F(SetupFlow, the_up_to_date_question_and_the_free_space_page_show_their_tex
   EXPECT_NE(transcript.find("message box \"Up-to-date driver detected ...\" [Yes/No, question]"),
             std::string::npos)
       << transcript;
-  EXPECT_NE(transcript.find("An up-to-date driver is detected in your system.\\nDo you still want to continue?"),
-            std::string::npos);
+  EXPECT_NE(
+      transcript.find("An up-to-date driver is detected in your system.\\nDo you still want to continue?"),
+      std::string::npos);
   EXPECT_NE(transcript.find("system menu 16 \"&About setup...\""), std::string::npos);
 
   Machine().Config().freeBytes = 4096;

@@ -218,10 +218,12 @@ TEST_F(NtFacilities, the_file_queue_copies_and_replaces_a_target_in_use_at_the_r
   auto* queue = os().fileQueue;
   FileQueueHandle q = queue->Open();
   const std::uint32_t style = kSpCopyInUseNeedsReboot;
-  EXPECT_TRUE(queue->QueueCopy(q, "C:\\DISK\\", nullptr, "new.dll", "C:\\WINNT\\system32\\", "new.dll", style));
+  EXPECT_TRUE(
+      queue->QueueCopy(q, "C:\\DISK\\", nullptr, "new.dll", "C:\\WINNT\\system32\\", "new.dll", style));
   EXPECT_TRUE(queue->QueueCopy(q, "C:\\DISK", nullptr, "busy.dll", "C:\\WINNT\\system32", "busy.dll", style));
   EXPECT_TRUE(queue->QueueCopy(q, "C:\\DISK", nullptr, "gone.dll", "C:\\WINNT\\system32", "gone.dll", style));
-  EXPECT_TRUE(queue->QueueCopy(q, "C:\\DISK", nullptr, "other.sys", "C:\\WINNT\\system32\\extra\\", nullptr, style));
+  EXPECT_TRUE(
+      queue->QueueCopy(q, "C:\\DISK", nullptr, "other.sys", "C:\\WINNT\\system32\\extra\\", nullptr, style));
   bool reboot = false;
   EXPECT_TRUE(queue->Commit(q, &reboot));
   queue->Close(q);

@@ -76,7 +76,8 @@ Command& AddSetupNtCommand(CLI::App& app) {
       "The disk is copied to C:\\J6DISK (replacing what was there; the copy does not count against the free "
       "space, but its files count as the space the installation needs) and setup runs with it as current "
       "directory. Without --disk the J6 Orvantis NT disk the build assembles is used. A scripted user clicks "
-      "Next, picks install/update or removal by --choose (default: the page's choice, install/update), clicks "
+      "Next, picks install/update or removal by --choose (default: the page's choice, install/update), "
+      "clicks "
       "OK, answers the up-to-date question by --answer up-to-date=yes|no (or any text of a message box), "
       "picks the restart by --reboot (default: the page's choice, restart now) and clicks Finish. A page the "
       "options do not answer stops the run with exit status 1. A requested restart is carried out.");
@@ -96,7 +97,8 @@ Command& AddSetupNtCommand(CLI::App& app) {
     auto steps = BuildSteps(*o);
     auto machine = sim::Machine::Load(o->dir);
     if (!machine->IsNt()) throw sim::MachineError(o->dir + ": setupnt needs a Windows NT machine");
-    if (!o->disk.empty() && !fs::is_directory(o->disk)) throw sim::MachineError("--disk " + o->disk + ": not a folder");
+    if (!o->disk.empty() && !fs::is_directory(o->disk))
+      throw sim::MachineError("--disk " + o->disk + ": not a folder");
 
     fs::path target = machine->DriveRoot() / kDiskFolder;
     fs::remove_all(target);
@@ -121,7 +123,8 @@ Command& AddSetupNtCommand(CLI::App& app) {
       auto process = machine->StartProcess("SETUP.EXE", std::string("C:\\") + kDiskFolder);
       ui->SetFiles(process->Os().files);
       process->Os().ui = ui.get();
-      std::string line = std::string("C:\\") + kDiskFolder + "\\SETUP.EXE" + (o->args.empty() ? "" : " " + o->args);
+      std::string line =
+          std::string("C:\\") + kDiskFolder + "\\SETUP.EXE" + (o->args.empty() ? "" : " " + o->args);
       try {
         status = setupnt::SetupApp(process->Os(), line).Run();
       } catch (const sim::UiError& e) {

@@ -21,7 +21,9 @@ void WriteFile(const fs::path& path, const void* data, std::size_t size) {
   if (!out) throw std::runtime_error(path.string() + ": cannot be written");
 }
 
-void WriteText(const fs::path& path, const std::string& text) { WriteFile(path, text.data(), text.size()); }
+void WriteText(const fs::path& path, const std::string& text) {
+  WriteFile(path, text.data(), text.size());
+}
 
 void WriteBank(const fs::path& path, const std::string& name, std::uint64_t size) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
@@ -56,7 +58,8 @@ const std::vector<std::string>& NtDiskFiles() {
 }
 
 std::string FileListText() {
-  std::string text = "; Files the J6 Orvantis setup program for Windows NT installs.\r\n[SourceDisksFiles]\r\n";
+  std::string text =
+      "; Files the J6 Orvantis setup program for Windows NT installs.\r\n[SourceDisksFiles]\r\n";
   for (const auto& name : NtDiskFiles()) text += name + "=1\r\n";
   return text;
 }
@@ -133,9 +136,9 @@ std::vector<std::uint8_t> LogoBitmap() {
     for (int x = 0; x < kWidth; ++x) {
       std::size_t at = 54 + static_cast<std::size_t>(y) * kRow + static_cast<std::size_t>(x) * 3;
       bool band = std::abs(x - y - 15) < 12;
-      bmp[at] = band ? 0xE0 : 0x80;          // blue
-      bmp[at + 1] = band ? 0xC0 : 0x30;      // green
-      bmp[at + 2] = band ? 0x40 : 0x10;      // red
+      bmp[at] = band ? 0xE0 : 0x80;      // blue
+      bmp[at + 1] = band ? 0xC0 : 0x30;  // green
+      bmp[at + 2] = band ? 0x40 : 0x10;  // red
     }
   return bmp;
 }
