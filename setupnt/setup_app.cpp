@@ -282,4 +282,9 @@ void SetupApp::RemoveSequence() {
   RemoveDriverFiles(state_);
 }
 
+int SetupMain(platform::Os& os, const char* commandLine) {
+  SetupApp app(os, commandLine ? commandLine : "");
+  return app.Run();
+}
+
 }  // namespace setupnt

@@ -48,4 +48,7 @@ class SetupApp {
   PageKind currentPage_ = PageKind::kNone;
 };
 
+// The program's start: runs SetupApp with the process's command line and returns the exit code.
+int SetupMain(platform::Os& os, const char* commandLine);
+
 }  // namespace setupnt

@@ -126,7 +126,7 @@ Command& AddSetupNtCommand(CLI::App& app) {
       std::string line =
           std::string("C:\\") + kDiskFolder + "\\SETUP.EXE" + (o->args.empty() ? "" : " " + o->args);
       try {
-        status = setupnt::SetupApp(process->Os(), line).Run();
+        status = setupnt::SetupMain(process->Os(), line.c_str());
       } catch (const sim::UiError& e) {
         std::cerr << "j6sim: setupnt: " << e.what() << "\n";
         status = 1;
