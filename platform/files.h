@@ -28,6 +28,13 @@ enum class OpenMode {
 
 enum class SeekFrom { kBegin, kCurrent, kEnd };
 
+// MoveFileExA flags.
+enum : std::uint32_t {
+  kMoveFileReplaceExisting = 0x1,
+  kMoveFileCopyAllowed = 0x2,
+  kMoveFileDelayUntilReboot = 0x4,
+};
+
 class FileSystem {
  public:
   virtual ~FileSystem() = default;
@@ -50,6 +57,9 @@ class FileSystem {
   virtual bool DeleteFile(const char* path) = 0;
   // MoveFileA: rename within the drive; the target must not exist.
   virtual bool MoveFile(const char* source, const char* target) = 0;
+  // MoveFileExA. With kMoveFileDelayUntilReboot (NT only) nothing moves now: the pair is added to the
+  // pending operations the next restart carries out; a null target then deletes the source at restart.
+  virtual bool MoveFileEx(const char* source, const char* target, std::uint32_t flags) = 0;
 
   // FindFirstFileA / FindNextFileA / FindClose with `*` and `?` patterns, case-insensitive.
   virtual FindHandle FindFirstFile(const char* pattern, FindData* data) = 0;

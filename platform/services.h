@@ -1,6 +1,6 @@
 // The Windows NT service control manager (OpenSCManagerA, CreateServiceA, OpenServiceA, StartServiceA,
-// ChangeServiceConfigA, ControlService, CloseServiceHandle). Failures return 0/false and leave the Win32
-// error code in LastError().
+// ChangeServiceConfigA, ControlService, QueryServiceStatus, CloseServiceHandle). Failures return 0/false and
+// leave the Win32 error code in LastError().
 #pragma once
 
 #include <cstdint>
@@ -18,6 +18,10 @@ constexpr std::uint32_t kServiceDemandStart = 3;
 constexpr std::uint32_t kServiceDisabled = 4;
 constexpr std::uint32_t kServiceErrorNormal = 1;
 constexpr std::uint32_t kServiceControlStop = 1;
+
+// Current states, as QueryServiceStatus reports them.
+constexpr std::uint32_t kServiceStopped = 1;
+constexpr std::uint32_t kServiceRunning = 4;
 
 struct ServiceConfig {
   std::uint32_t type = kServiceNoChange;
@@ -41,6 +45,8 @@ class ServiceManager {
   virtual bool Stop(ServiceHandle service) = 0;
   virtual bool ChangeConfig(ServiceHandle service, const ServiceConfig& config) = 0;
   virtual bool Delete(ServiceHandle service) = 0;
+  // QueryServiceStatus: the current state (kServiceStopped, kServiceRunning, ...).
+  virtual bool QueryStatus(ServiceHandle service, std::uint32_t* state) = 0;
   virtual bool Close(ServiceHandle handle) = 0;
 };
 

@@ -141,6 +141,14 @@ class Dialog {
     (void)bitmap;
     return false;
   }
+  // Appends a separator and the entry `text` to the window's system menu; choosing the entry sends
+  // WM_SYSCOMMAND with `commandId` in wParam.
+  virtual void AppendSystemMenuItem(int commandId, const std::string& text) {
+    (void)commandId;
+    (void)text;
+  }
+  // The window's large and small icons (and the drag icon when minimised): an icon resource of the program.
+  virtual void SetIcon(int iconResource) { (void)iconResource; }
 };
 
 // Returns TRUE (nonzero) when the message was handled, as a Win32 dialog procedure does.

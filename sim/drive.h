@@ -117,6 +117,8 @@ class ProcessFiles : public platform::FileSystem {
   bool CopyFile(const char* source, const char* target, bool failIfExists) override;
   bool DeleteFile(const char* path) override;
   bool MoveFile(const char* source, const char* target) override;
+  // Defined in pending_file_ops.cpp.
+  bool MoveFileEx(const char* source, const char* target, std::uint32_t flags) override;
 
   platform::FindHandle FindFirstFile(const char* pattern, platform::FindData* data) override;
   bool FindNextFile(platform::FindHandle find, platform::FindData* data) override;

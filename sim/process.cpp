@@ -2,16 +2,17 @@
 
 #include "sim/card.h"
 #include "sim/detection.h"
-#include "sim/isa_pnp.h"
 #include "sim/drive.h"
+#include "sim/file_queue.h"
+#include "sim/isa_pnp.h"
 #include "sim/machine.h"
 #include "sim/pci_bios.h"
 #include "sim/port_bus.h"
 #include "sim/processes.h"
-#include "sim/version_info.h"
 #include "sim/profiles.h"
 #include "sim/registry.h"
 #include "sim/riff.h"
+#include "sim/services.h"
 #include "sim/version_info.h"
 
 namespace sim {
@@ -26,6 +27,14 @@ Process::Process(Machine& machine, std::uint32_t id, std::string name, std::stri
   os_.clock = &machine.Clock();
   os_.memory = &memory_;
   os_.ports = &machine.Get<PortBus>();
+  registry_ = std::make_unique<ProcessRegistry>(machine.Get<RegistryStore>(), &machine.GetFaults());
+  os_.registry = registry_.get();
+  files_ = std::make_unique<ProcessFiles>(machine, currentDir_, lastError_);
+  os_.files = files_.get();
+  profiles_ = std::make_unique<ProcessProfiles>(*files_, machine.Config().os);
+  os_.profiles = profiles_.get();
+  riff_ = std::make_unique<ProcessRiff>(*files_);
+  os_.riff = riff_.get();
   processes_ = std::make_unique<SimProcesses>(*this);
   os_.processes = processes_.get();
   versions_ = std::make_unique<SimVersionInfo>(os_);
@@ -37,18 +46,17 @@ Process::Process(Machine& machine, std::uint32_t id, std::string name, std::stri
     os_.pciBios = &machine.Get<SimPciBios>();
     machine.Get<IsaPnpCard>();
   }
+  if (machine.IsNt() && os_.files && os_.registry) {
+    // The service manager and the setup file queue exist on Windows NT only.
+    services_ = std::make_unique<ServiceManagerSim>(machine, *os_.registry, *os_.files);
+    os_.services = services_.get();
+    fileQueue_ = std::make_unique<FileQueueSim>(*os_.files);
+    os_.fileQueue = fileQueue_.get();
+  }
   // The user interface belongs to whoever runs the program: the runner sets os_.ui.
-  registry_ = std::make_unique<ProcessRegistry>(machine.Get<RegistryStore>(), &machine.GetFaults());
-  os_.registry = registry_.get();
   machine.Get<Card>();
   devices_ = std::make_unique<ProcessDeviceIo>(machine, id, &os_.registry);
   os_.devices = devices_.get();
-  files_ = std::make_unique<ProcessFiles>(machine, currentDir_, lastError_);
-  os_.files = files_.get();
-  profiles_ = std::make_unique<ProcessProfiles>(*files_, machine.Config().os);
-  os_.profiles = profiles_.get();
-  riff_ = std::make_unique<ProcessRiff>(*files_);
-  os_.riff = riff_.get();
 }
 
 Process::~Process() {

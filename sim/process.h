@@ -13,10 +13,12 @@
 namespace sim {
 
 class Machine;
+class ProcessRegistry;
 class SimProcesses;
 class SimVersionInfo;
 class SimDetection;
-class ProcessRegistry;
+class ServiceManagerSim;
+class FileQueueSim;
 class ProcessFiles;
 class ProcessProfiles;
 class ProcessRiff;
@@ -54,6 +56,8 @@ class Process {
   std::unique_ptr<SimProcesses> processes_;
   std::unique_ptr<SimVersionInfo> versions_;
   std::unique_ptr<SimDetection> detection_;
+  std::unique_ptr<ServiceManagerSim> services_;
+  std::unique_ptr<FileQueueSim> fileQueue_;
 };
 
 }  // namespace sim

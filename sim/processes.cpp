@@ -6,6 +6,7 @@
 #include "sim/faults.h"
 #include "sim/machine.h"
 #include "sim/process.h"
+#include "sim/regedit_program.h"
 
 namespace sim {
 
@@ -18,6 +19,7 @@ std::string Lower(std::string s) {
 
 ProgramTable::ProgramTable(Machine&) {
   Register("rundll32.exe", [](Process&, const std::string&) -> std::uint32_t { return 0; });
+  RegisterRegeditProgram(*this);
 }
 
 void ProgramTable::Register(const std::string& fileName, Program program) {

@@ -298,6 +298,21 @@ class SimUi::SimDialog : public platform::Dialog {
     result_ = result;
     ui_.Write("closed dialog " + std::to_string(tmpl_.id) + " (" + std::to_string(result) + ")");
   }
+  void AppendSystemMenuItem(int commandId, const std::string& text) override {
+    menu_.push_back({commandId, text});
+  }
+  struct MenuItem {
+    int id;
+    std::string text;
+  };
+  // A system menu entry as a person names it: by its text without '&'.
+  const MenuItem* FindMenuItem(const std::string& name) const {
+    std::string wanted = Lower(Plain(Trim(name)));
+    for (const auto& item : menu_)
+      if (Lower(Plain(Trim(item.text))) == wanted) return &item;
+    return nullptr;
+  }
+  const std::vector<MenuItem>& Menu() const { return menu_; }
   bool DrawBitmapStretched(int id, platform::BitmapHandle bitmap) override {
     Control* c = Find(id);
     if (!c || bitmap == platform::kNoBitmap) return false;
@@ -354,6 +369,7 @@ class SimUi::SimDialog : public platform::Dialog {
   platform::WindowHandle handle_;
   const platform::DialogProc& proc_;
   std::vector<Control> controls_;
+  std::vector<MenuItem> menu_;
   bool ended_ = false;
   std::intptr_t result_ = 0;
 };
@@ -469,6 +485,8 @@ std::intptr_t SimUi::ShowModal(const platform::DialogTemplate& tmpl, platform::W
       if (c.tmpl.kind == ControlKind::kOwnerDrawButton && c.visible)
         dialog->Send(platform::kWmDrawItem, static_cast<std::uintptr_t>(c.tmpl.id), 0);
     for (auto& c : dialog->Controls()) Write("  " + c.Describe());
+    for (const auto& item : dialog->Menu())
+      Write("  system menu " + std::to_string(item.id) + " " + Quote(item.text));
   }
 
   for (int turns = 0; !dialog->Ended(); ++turns) {
@@ -493,6 +511,12 @@ void SimUi::ActScripted(SimDialog& dialog) {
     return;
   }
   Control* control = dialog.FindByName(step->target);
+  if (!control && step->kind == UiStep::Kind::kClick) {
+    if (const auto* item = dialog.FindMenuItem(step->target)) {
+      ChooseMenuItem(dialog, item->id, item->text);
+      return;
+    }
+  }
   if (!control)
     throw UiError("'" + ToString(*step) + "': " + dialog.Title() + " has no control " + Quote(step->target));
   if (step->kind == UiStep::Kind::kCheck || step->kind == UiStep::Kind::kUncheck) {
@@ -518,6 +542,10 @@ void SimUi::ActInteractive(SimDialog& dialog) {
     }
     Control* control = dialog.FindByName(line);
     if (!control) {
+      if (const auto* item = dialog.FindMenuItem(line)) {
+        ChooseMenuItem(dialog, item->id, item->text);
+        return;
+      }
       *out_ << "There is no control " << Quote(line) << " on this dialog.\n";
       continue;
     }
@@ -547,6 +575,11 @@ void SimUi::Click(SimDialog& dialog, Control& control) {
   auto& after = dialog.Controls();
   for (std::size_t i = 0; i < after.size() && i < before.size(); ++i)
     if (!(after[i] == before[i])) Write("    " + after[i].Describe());
+}
+
+void SimUi::ChooseMenuItem(SimDialog& dialog, int id, const std::string& text) {
+  Write("  > system menu " + Quote(Plain(text)));
+  dialog.Send(platform::kWmSysCommand, static_cast<std::uintptr_t>(id), 0);
 }
 
 void SimUi::PressEscape(SimDialog& dialog) {

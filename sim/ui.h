@@ -25,7 +25,8 @@ class UiError : public std::runtime_error {
 };
 
 // One step of a scripted user.
-//   click TARGET     click a control (its id, or its caption without '&', case-insensitive)
+//   click TARGET     click a control (its id, or its caption without '&', case-insensitive), or choose
+//                    the entry of that text in the dialog's system menu
 //   check TARGET     click a check box or radio button only if it is not checked yet
 //   uncheck TARGET   click a check box only if it is checked
 //   close            press Esc on the dialog
@@ -97,6 +98,7 @@ class SimUi : public platform::UserInterface {
   void ActInteractive(SimDialog& dialog);
   void Click(SimDialog& dialog, Control& control);
   void PressEscape(SimDialog& dialog);
+  void ChooseMenuItem(SimDialog& dialog, int id, const std::string& text);
 
   std::vector<UiStep> steps_;
   std::vector<bool> used_;

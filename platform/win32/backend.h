@@ -48,6 +48,7 @@ class Win32FileSystem final : public FileSystem {
   bool CopyFile(const char* source, const char* target, bool failIfExists) override;
   bool DeleteFile(const char* path) override;
   bool MoveFile(const char* source, const char* target) override;
+  bool MoveFileEx(const char* source, const char* target, std::uint32_t flags) override;
   FindHandle FindFirstFile(const char* pattern, FindData* data) override;
   bool FindNextFile(FindHandle find, FindData* data) override;
   void FindClose(FindHandle find) override;
@@ -149,6 +150,7 @@ class Win32ServiceManager final : public ServiceManager {
   bool Stop(ServiceHandle service) override;
   bool ChangeConfig(ServiceHandle service, const ServiceConfig& config) override;
   bool Delete(ServiceHandle service) override;
+  bool QueryStatus(ServiceHandle service, std::uint32_t* state) override;
   bool Close(ServiceHandle handle) override;
 };
 

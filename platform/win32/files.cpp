@@ -63,6 +63,10 @@ bool Win32FileSystem::MoveFile(const char* source, const char* target) {
   return MoveFileA(source, target);
 }
 
+bool Win32FileSystem::MoveFileEx(const char* source, const char* target, std::uint32_t flags) {
+  return MoveFileExA(source, target, flags);
+}
+
 FindHandle Win32FileSystem::FindFirstFile(const char* pattern, FindData* data) {
   WIN32_FIND_DATAA found{};
   HANDLE find = FindFirstFileA(pattern, &found);

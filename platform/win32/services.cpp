@@ -51,6 +51,13 @@ bool Win32ServiceManager::Delete(ServiceHandle service) {
   return DeleteService(AsService(service));
 }
 
+bool Win32ServiceManager::QueryStatus(ServiceHandle service, std::uint32_t* state) {
+  SERVICE_STATUS status{};
+  if (!QueryServiceStatus(AsService(service), &status)) return false;
+  if (state) *state = status.dwCurrentState;
+  return true;
+}
+
 bool Win32ServiceManager::Close(ServiceHandle handle) {
   return CloseServiceHandle(AsService(handle));
 }

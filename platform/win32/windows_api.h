@@ -30,6 +30,7 @@
 #undef GetWindowsDirectory
 #undef MessageBox
 #undef MoveFile
+#undef MoveFileEx
 #undef RemoveDirectory
 #undef SetCurrentDirectory
 #undef SetFileAttributes

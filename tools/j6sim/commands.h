@@ -28,6 +28,7 @@ Command& AddDemoCommand(CLI::App& app);
 Command& AddCardCommand(CLI::App& app);
 Command& AddAppletCommand(CLI::App& app);
 Command& AddInstall95Command(CLI::App& app);
+Command& AddSetupNtCommand(CLI::App& app);
 
 // Writes the minimal Windows 95 installation disk j6sim install95 uses without --disk: logo.bmp, a
 // placeholder J6AUDIO.INF and a stand-in J6CVXD.VXD with a version resource.

@@ -8,6 +8,7 @@
 #include "sim/drive.h"
 #include "sim/process.h"
 #include "sim/registry.h"
+#include "sim/services.h"
 
 namespace j6sim {
 
@@ -234,10 +235,15 @@ void RebootMachine(sim::Machine& machine, std::ostream& out) {
   drive.ClearInUse();
   auto process = machine.StartProcess(machine.IsNt() ? "smss.exe" : "wininit.exe");
   platform::Os& os = process->Os();
-  if (machine.IsNt())
+  if (machine.IsNt()) {
     RunPendingRenames(registry, *os.files, out);
-  else
+    // Then the service manager starts the drivers whose start type says so.
+    auto& services = machine.Get<sim::ServiceDatabase>();
+    services.Restart(*os.registry, *os.files);
+    for (const auto& name : services.Running()) out << "  service running: " << name << "\n";
+  } else {
     RunWininit(machine, *os.files, *os.profiles, out);
+  }
   out << "Restarted\n";
 }
 
