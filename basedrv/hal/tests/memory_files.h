@@ -28,6 +28,7 @@ class MemoryFiles : public platform::FileSystem {
   bool CopyFile(const char*, const char*, bool) override { return false; }
   bool DeleteFile(const char*) override { return false; }
   bool MoveFile(const char*, const char*) override { return false; }
+  bool MoveFileEx(const char*, const char*, std::uint32_t) override { return false; }
   platform::FindHandle FindFirstFile(const char*, platform::FindData*) override {
     return platform::kInvalidFindHandle;
   }
