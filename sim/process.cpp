@@ -2,6 +2,7 @@
 
 #include "sim/machine.h"
 #include "sim/port_bus.h"
+#include "sim/registry.h"
 
 namespace sim {
 
@@ -15,8 +16,12 @@ Process::Process(Machine& machine, std::uint32_t id, std::string name, std::stri
   os_.clock = &machine.Clock();
   os_.memory = &memory_;
   os_.ports = &machine.Get<PortBus>();
+  registry_ = std::make_unique<ProcessRegistry>(machine.Get<RegistryStore>(), &machine.GetFaults());
+  os_.registry = registry_.get();
 }
 
-Process::~Process() { machine_.Memory().FreeAllOwnedBy("process:" + std::to_string(id_)); }
+Process::~Process() {
+  machine_.Memory().FreeAllOwnedBy("process:" + std::to_string(id_));
+}
 
 }  // namespace sim

@@ -12,6 +12,7 @@
 namespace sim {
 
 class Machine;
+class ProcessRegistry;
 
 class Process {
  public:
@@ -36,6 +37,7 @@ class Process {
   std::string currentDir_;
   std::uint32_t lastError_ = 0;
   ProcessAddressSpace memory_;
+  std::unique_ptr<ProcessRegistry> registry_;
   platform::Os os_;
 };
 
