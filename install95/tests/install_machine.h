@@ -1,0 +1,70 @@
+// A Windows 95 machine in a temporary folder, with one process whose platform::Os the installer code
+// under test receives, and a few helpers to set up and examine its registry and drive C.
+#pragma once
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "sim/machine.h"
+#include "sim/process.h"
+
+namespace install95::testing {
+
+class InstallMachine : public ::testing::Test {
+ protected:
+  void SetUp() override { MakeMachine(sim::MachineConfig::Defaults(platform::WindowsFamily::k95)); }
+  void TearDown() override {
+    process_.reset();
+    machine_.reset();
+    std::filesystem::remove_all(dir_);
+  }
+
+  void MakeMachine(const sim::MachineConfig& config, const std::string& currentDir = "C:\\J6DISK") {
+    process_.reset();
+    machine_.reset();
+    const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    std::string name = std::string(info->test_suite_name()) + "-" + info->name();
+    for (char& c : name)
+      if (c == '/') c = '_';
+    dir_ = std::filesystem::temp_directory_path() / ("j6-inst95-" + std::to_string(::getpid()) + "-" + name);
+    std::filesystem::remove_all(dir_);
+    machine_ = sim::Machine::Create(dir_, config);
+    std::filesystem::create_directories(machine_->DriveRoot() / "J6DISK");
+    process_ = machine_->StartProcess("INSTALLER.EXE", currentDir);
+  }
+
+  platform::Os& Os() { return process_->Os(); }
+  platform::Registry& Reg() { return *process_->Os().registry; }
+  sim::Faults& Faults() { return machine_->GetFaults(); }
+
+  bool KeyExists(const std::string& path) {
+    platform::HKey key = 0;
+    if (Reg().OpenKey(platform::kHkeyLocalMachine, path.c_str(), &key) != 0) return false;
+    Reg().CloseKey(key);
+    return true;
+  }
+  void MakeKey(const std::string& path) {
+    platform::HKey key = 0;
+    ASSERT_EQ(Reg().CreateKey(platform::kHkeyLocalMachine, path.c_str(), &key), 0u) << path;
+    Reg().CloseKey(key);
+  }
+  void SetString(const std::string& path, const char* name, const std::string& value) {
+    platform::HKey key = 0;
+    ASSERT_EQ(Reg().CreateKey(platform::kHkeyLocalMachine, path.c_str(), &key), 0u) << path;
+    ASSERT_EQ(
+        Reg().SetValue(key, name, platform::kRegSz, reinterpret_cast<const std::uint8_t*>(value.c_str()),
+                       static_cast<std::uint32_t>(value.size() + 1)),
+        0u);
+    Reg().CloseKey(key);
+  }
+
+  std::filesystem::path dir_;
+  std::unique_ptr<sim::Machine> machine_;
+  std::unique_ptr<sim::Process> process_;
+};
+
+}  // namespace install95::testing
