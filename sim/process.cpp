@@ -1,5 +1,6 @@
 #include "sim/process.h"
 
+#include "sim/drive.h"
 #include "sim/machine.h"
 #include "sim/port_bus.h"
 #include "sim/registry.h"
@@ -18,6 +19,8 @@ Process::Process(Machine& machine, std::uint32_t id, std::string name, std::stri
   os_.ports = &machine.Get<PortBus>();
   registry_ = std::make_unique<ProcessRegistry>(machine.Get<RegistryStore>(), &machine.GetFaults());
   os_.registry = registry_.get();
+  files_ = std::make_unique<ProcessFiles>(machine, currentDir_, lastError_);
+  os_.files = files_.get();
 }
 
 Process::~Process() {

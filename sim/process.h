@@ -13,6 +13,7 @@ namespace sim {
 
 class Machine;
 class ProcessRegistry;
+class ProcessFiles;
 
 class Process {
  public:
@@ -38,6 +39,7 @@ class Process {
   std::uint32_t lastError_ = 0;
   ProcessAddressSpace memory_;
   std::unique_ptr<ProcessRegistry> registry_;
+  std::unique_ptr<ProcessFiles> files_;
   platform::Os os_;
 };
 
