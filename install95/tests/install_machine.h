@@ -7,7 +7,9 @@
 
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "sim/machine.h"
 #include "sim/process.h"
@@ -60,6 +62,43 @@ class InstallMachine : public ::testing::Test {
                        static_cast<std::uint32_t>(value.size() + 1)),
         0u);
     Reg().CloseKey(key);
+  }
+
+  // Drive C through the program's own view of it.
+  void PutFile(const std::string& path, const std::string& bytes) {
+    platform::FileSystem& files = *Os().files;
+    platform::FileHandle file = files.OpenFile(path.c_str(), platform::OpenMode::kCreateAlways);
+    ASSERT_NE(file, platform::kInvalidFileHandle) << path;
+    std::uint32_t written = 0;
+    ASSERT_TRUE(files.WriteFile(file, bytes.data(), static_cast<std::uint32_t>(bytes.size()), &written));
+    ASSERT_EQ(written, bytes.size());
+    files.CloseFile(file);
+  }
+  std::optional<std::string> GetFile(const std::string& path) {
+    platform::FileSystem& files = *Os().files;
+    platform::FileHandle file = files.OpenFile(path.c_str(), platform::OpenMode::kRead);
+    if (file == platform::kInvalidFileHandle) return std::nullopt;
+    std::string bytes;
+    char chunk[4096];
+    std::uint32_t got = 0;
+    while (files.ReadFile(file, chunk, sizeof chunk, &got) && got != 0) bytes.append(chunk, got);
+    files.CloseFile(file);
+    return bytes;
+  }
+  bool FileThere(const std::string& path) {
+    return Os().files->GetFileAttributes(path.c_str()) != platform::kInvalidFileAttributes;
+  }
+  void MakeFolder(const std::string& path) { ASSERT_TRUE(Os().files->CreateDirectory(path.c_str())) << path; }
+  // Names matching a pattern such as "C:\*.TMP", in the drive's order.
+  std::vector<std::string> Find(const std::string& pattern) {
+    std::vector<std::string> names;
+    platform::FindData data;
+    platform::FindHandle find = Os().files->FindFirstFile(pattern.c_str(), &data);
+    if (find == platform::kInvalidFindHandle) return names;
+    do names.push_back(data.name);
+    while (Os().files->FindNextFile(find, &data));
+    Os().files->FindClose(find);
+    return names;
   }
 
   std::filesystem::path dir_;
