@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "install95/install_text.h"
+#include "install95/resources.h"
 #include "install95/text_file.h"
 
 namespace install95 {
@@ -19,22 +20,21 @@ struct DosUtility {
   const char* pattern;
   const char* defaultName;
   const char* defaultExtension;
-  const char* missingMessage;
+  int missingMessage;  // string table entry
   bool onlyWithoutChipsetFlag;
 };
 
 constexpr DosUtility kUtilities[] = {
     {"J6LEGACY.COM", "j6legacy.com", "COM files", "*.com", "J6legacy.com", "com",
-     "You may need to copy the file J6LEGACY.COM\nto Windows directory!", false},
+     kCopyLegacyText, false},
     {"J6MIXER.EXE", "j6mixer.exe", "EXE files", "*.exe", "J6Mixer.exe", "exe",
-     "You may need to copy the file J6MIXER.EXE\nto Windows directory!", false},
+     kCopyMixerText, false},
     {"J6INIT.INI", "j6init.ini", "INI files", "*.ini", "J6Init.ini", "ini",
-     "You may need to copy the file J6INIT.INI\nto Windows directory!", false},
+     kCopyInitText, false},
     {"J6DOSVM.EXE", "j6dosvm.exe", "EXE files", "*.exe", "J6DOSVM.EXE", "exe",
-     "You may need to copy the file J6DOSVM.EXE\nto Windows directory!", true},
+     kCopyDosVmText, true},
 };
 
-constexpr const char* kFileCopyErrorCaption = "File copy error!";
 constexpr const char* kSelectFileTitle = "Select File...";
 constexpr const char* kFallbackTempName = "C:\\J6CONFIG.tmp";
 constexpr const char* kRemFix = "REM  ";
@@ -90,7 +90,7 @@ void ReplaceWith(platform::FileSystem& files, OpenFile& temp, const std::string&
 // Rewrites one AUTOEXEC file. False when the file could be neither opened nor created, which ends the
 // AUTOEXEC editing.
 bool EditAutoexec(platform::FileSystem& files, const std::string& tempName, const std::string& path,
-                  bool createIfMissing, int mode, int chipsetFlag, const std::string& windowsDir) {
+                  bool createIfMissing, StartupEdit edit, int chipsetFlag, const std::string& windowsDir) {
   OpenFile temp(files, tempName, platform::OpenMode::kCreateAlways);
   OpenFile source(files, path, platform::OpenMode::kRead);
   if (!source.IsOpen() && createIfMissing) {
@@ -114,7 +114,7 @@ bool EditAutoexec(platform::FileSystem& files, const std::string& tempName, cons
   TextWriter out;
   LinePiece piece;
   bool keepLine = true;
-  if (mode == kDosInstallation) {
+  if (edit == StartupEdit::kInstall) {
     char line[3 * platform::kMaxPath + 64];
     std::snprintf(line, sizeof line, "@LH %s\\J6LEGACY.COM /w=%s\n", windowsDir.c_str(), windowsDir.c_str());
     out.Write(line);
@@ -203,8 +203,8 @@ std::string AsLine(std::string line) {
 
 }  // namespace
 
-void DeleteDosUtilities(platform::Os& os) {
-  platform::FileSystem& files = *os.files;
+void DeleteDosUtilities(InstallerApp& app) {
+  platform::FileSystem& files = *app.os.files;
   std::string windowsDir = WindowsDirectory(files);
   if (windowsDir.empty()) return;
   for (const DosUtility& utility : kUtilities) {
@@ -215,13 +215,14 @@ void DeleteDosUtilities(platform::Os& os) {
   }
 }
 
-void CopyDosUtilities(platform::Os& os, platform::WindowHandle page, int chipsetFlag) {
+void CopyDosUtilities(InstallerApp& app) {
+  platform::Os& os = app.os;
   platform::FileSystem& files = *os.files;
   std::string windowsDir = WindowsDirectory(files);
   std::string currentDir = CurrentDirectory(files);
   if (windowsDir.empty() || currentDir.empty()) return;
   for (const DosUtility& utility : kUtilities) {
-    if (utility.onlyWithoutChipsetFlag && chipsetFlag != 0) continue;
+    if (utility.onlyWithoutChipsetFlag && app.chipsetFlag != 0) continue;
     std::string source, target;
     if (!JoinPath(windowsDir, utility.installedName, &target)) continue;
     if (JoinPath(currentDir, utility.sourceName, &source) && FileExists(files, source)) {
@@ -236,19 +237,19 @@ void CopyDosUtilities(platform::Os& os, platform::WindowHandle page, int chipset
     if (picked) {
       files.CopyFile(chosen.c_str(), target.c_str(), false);
     } else if (os.ui != nullptr) {
-      os.ui->MessageBox(page, utility.missingMessage, kFileCopyErrorCaption,
+      os.ui->MessageBox(app.currentPage, String(utility.missingMessage), String(kFileCopyErrorCaption),
                         platform::kMbOk | platform::kMbIconExclamation);
     }
   }
 }
 
-void EditDosStartupFiles(platform::Os& os, int mode, int chipsetFlag) {
-  platform::FileSystem& files = *os.files;
+void EditDosStartupFiles(InstallerApp& app, StartupEdit edit) {
+  platform::FileSystem& files = *app.os.files;
   std::string windowsDir = WindowsDirectory(files);
   if (windowsDir.empty()) return;
   std::string tempName = MakeTempName(files);
 
-  if (mode == kDosInstallation) {
+  if (edit == StartupEdit::kInstall) {
     const struct {
       const char* path;
       int useDosFolder;
@@ -256,16 +257,17 @@ void EditDosStartupFiles(platform::Os& os, int mode, int chipsetFlag) {
     for (const auto& config : configs) {
       bool present = OpenFile(files, config.path, platform::OpenMode::kRead).IsOpen() ||
                      OpenFile(files, config.path, platform::OpenMode::kCreateNew).IsOpen();
-      if (present) EditConfigFile(os, config.path, config.useDosFolder, chipsetFlag);
+      if (present) EditConfigFile(app, config.path, config.useDosFolder);
     }
   }
 
-  if (!EditAutoexec(files, tempName, "C:\\AUTOEXEC.BAT", true, mode, chipsetFlag, windowsDir)) return;
-  EditAutoexec(files, tempName, "C:\\AUTOEXEC.DOS", false, mode, chipsetFlag, windowsDir);
+  if (!EditAutoexec(files, tempName, "C:\\AUTOEXEC.BAT", true, edit, app.chipsetFlag, windowsDir)) return;
+  EditAutoexec(files, tempName, "C:\\AUTOEXEC.DOS", false, edit, app.chipsetFlag, windowsDir);
 }
 
-int EditConfigFile(platform::Os& os, const char* path, int useDosFolder, int chipsetFlag) {
-  platform::FileSystem& files = *os.files;
+int EditConfigFile(InstallerApp& app, const char* path, int useDosFolder) {
+  platform::FileSystem& files = *app.os.files;
+  const int chipsetFlag = app.chipsetFlag;
   std::string windowsDir = WindowsDirectory(files);
   if (path == nullptr || windowsDir.empty()) return 1;
   std::string tempName = MakeTempName(files);
@@ -292,14 +294,14 @@ int EditConfigFile(platform::Os& os, const char* path, int useDosFolder, int chi
   if (held.hasHimem) {
     out.Write(AsLine(held.himem));
   } else {
-    if (useDosFolder == 1) LocateDosDirectory(os, folder, "HIMEM.SYS");
+    if (useDosFolder == 1) LocateDosDirectory(app, folder, "HIMEM.SYS");
     std::snprintf(line, sizeof line, "DEVICE=%s\\HIMEM.SYS\n", folder);
     out.Write(line);
   }
   if (held.hasEmm386) {
     out.Write(AsLine(held.emm386));
   } else if (chipsetFlag == 0) {
-    if (useDosFolder == 1) LocateDosDirectory(os, folder, "EMM386.EXE");
+    if (useDosFolder == 1) LocateDosDirectory(app, folder, "EMM386.EXE");
     std::snprintf(line, sizeof line, "DEVICE=%s\\EMM386.EXE \n", folder);
     out.Write(line);
   }
@@ -323,8 +325,8 @@ int EditConfigFile(platform::Os& os, const char* path, int useDosFolder, int chi
   return 1;
 }
 
-int LocateDosDirectory(platform::Os& os, char* folder, const char* name) {
-  platform::FileSystem& files = *os.files;
+int LocateDosDirectory(InstallerApp& app, char* folder, const char* name) {
+  platform::FileSystem& files = *app.os.files;
   std::string windowsDir = WindowsDirectory(files);
   auto set = [folder](const std::string& value) {
     std::snprintf(folder, platform::kMaxPath, "%s", value.c_str());

@@ -4,20 +4,23 @@
 
 #include <cstdint>
 
-#include "platform/os.h"
-#include "platform/registry.h"
+#include "install95/installer_app.h"
 
 namespace install95 {
 
-// Deletes every subkey of HKEY_LOCAL_MACHINE\`classKey` whose name starts with `driverName` (letter
-// case ignored) and whose "DeviceID" names the card. Returns 1.
-int RemoveMediaResources(platform::Os& os, const char* classKey, const char* driverName);
+class ChoicePage;
 
-enum class RemovalRequested { kNo, kYes };
+// Deletes every subkey of HKEY_LOCAL_MACHINE\`classKey` whose name starts with `driver` (letter case
+// ignored) and whose "DeviceID" names the card. Returns 1.
+int RemoveMediaResources(InstallerApp& app, const char* classKey, const char* driver);
+
+// Deletes the driver's registry keys, J6AUDIO.INF and the INF copies Windows made of it, and the files
+// it lists, under a progress window over the page.
+void RemoveOldDrivers(InstallerApp& app, ChoicePage& page);
 
 // Deletes the files of a [SourceDisksFiles] list (`length` characters of NUL-separated name=value
 // entries) from the system directory. A file Windows holds open is deleted at the next start instead,
-// but only when the user asked for removal.
-void DeleteListedFiles(platform::Os& os, std::uint32_t length, const char* list, RemovalRequested removal);
+// but only when the page asks for removal.
+void DeleteListedFiles(InstallerApp& app, const ChoicePage& page, std::uint32_t length, const char* list);
 
 }  // namespace install95

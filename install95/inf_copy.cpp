@@ -4,6 +4,9 @@
 #include <string>
 
 #include "install95/install_text.h"
+#include "install95/pages.h"
+#include "install95/resources.h"
+#include "wizard/progress_window.h"
 
 namespace install95 {
 
@@ -11,10 +14,52 @@ namespace {
 
 // The [Rename] entries and the new one are assembled in a list of this size.
 constexpr std::uint32_t kRenameListSize = 4096;
+// [SourceDisksFiles] is read into this many bytes; a longer section is cut by the reader.
+constexpr std::uint32_t kSectionSize = 512;
 
 }  // namespace
 
-int ScheduleRename(platform::Os& os, const char* source, const char* target, RenameCopy copy) {
+int CopyInfFiles(InstallerApp& app, ChoicePage& page) {
+  platform::Os& os = app.os;
+  platform::FileSystem& files = *os.files;
+  std::string windowsDir = WindowsDirectory(files);
+  std::string currentDir = CurrentDirectory(files);
+  std::string inf;
+  if (windowsDir.empty() || currentDir.empty() || !JoinPath(currentDir, "J6AUDIO.INF", &inf) ||
+      !FileExists(files, inf))
+    return 0;
+
+  char section[kSectionSize] = {};
+  std::uint32_t length = os.profiles->GetSection("SourceDisksFiles", section, kSectionSize, inf.c_str());
+  wizard::ProgressWindow progress(os.ui, Dialog(kProgressDialog), app.currentPage, "Copying Files ...",
+                                  page.requiredBytes, 0, 100, 10);
+  progress.show();
+  std::uint32_t offset = 0;
+  while (offset < length) {
+    const char* entry = section + offset;
+    std::size_t entryLength = strnlen(entry, length - offset);
+    const char* equals = static_cast<const char*>(std::memchr(entry, '=', entryLength));
+    if (equals == nullptr) break;
+    offset += static_cast<std::uint32_t>(entryLength) + 1;
+    std::string name(entry, equals);
+    std::string source, target;
+    if (!JoinPath(currentDir, name, &source)) continue;
+    const char* folder = Contains(Upper(source), ".INF") ? "\\inf" : "\\system";
+    if (!JoinPath(windowsDir + folder, name, &target)) continue;
+    platform::FindData data;
+    platform::FindHandle find = files.FindFirstFile(source.c_str(), &data);
+    if (find == platform::kInvalidFindHandle) continue;
+    files.FindClose(find);
+    if (!files.CopyFile(source.c_str(), target.c_str(), false))
+      ScheduleRename(app, source.c_str(), target.c_str(), RenameCopy::kCopyFirst);
+    progress.stepBy(static_cast<std::int32_t>(data.size));
+  }
+  progress.finish();
+  return 1;
+}
+
+int ScheduleRename(InstallerApp& app, const char* source, const char* target, RenameCopy copy) {
+  platform::Os& os = app.os;
   platform::FileSystem& files = *os.files;
   std::string windowsDir = WindowsDirectory(files);
   std::string ini;

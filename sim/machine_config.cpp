@@ -31,12 +31,13 @@ T Number(const json& object, const char* key, T fallback, const std::string& whe
   if (!object.contains(key)) return fallback;
   const json& value = object.at(key);
   if (!value.is_number_unsigned() || value.get<std::uint64_t>() > max)
-    throw MachineError(where + ":" + LineOfKey(text, key) + ": \"" + key + "\" must be a whole number from 0 to " +
-                       std::to_string(max));
+    throw MachineError(where + ":" + LineOfKey(text, key) + ": \"" + key +
+                       "\" must be a whole number from 0 to " + std::to_string(max));
   return static_cast<T>(value.get<std::uint64_t>());
 }
 
-bool Flag(const json& object, const char* key, bool fallback, const std::string& where, const std::string& text) {
+bool Flag(const json& object, const char* key, bool fallback, const std::string& where,
+          const std::string& text) {
   if (!object.contains(key)) return fallback;
   if (!object.at(key).is_boolean())
     throw MachineError(where + ":" + LineOfKey(text, key) + ": \"" + key + "\" must be true or false");
@@ -65,19 +66,25 @@ MachineConfig MachineConfig::Defaults(platform::WindowsFamily os) {
 
 std::string ToString(CardKind kind) {
   switch (kind) {
-    case CardKind::kPci: return "pci";
-    case CardKind::kIsa: return "isa";
-    case CardKind::kNone: return "none";
+    case CardKind::kPci:
+      return "pci";
+    case CardKind::kIsa:
+      return "isa";
+    case CardKind::kNone:
+      return "none";
   }
   return "none";
 }
 
-std::string ToString(platform::WindowsFamily os) { return os == platform::WindowsFamily::kNt ? "nt" : "95"; }
+std::string ToString(platform::WindowsFamily os) {
+  return os == platform::WindowsFamily::kNt ? "nt" : "95";
+}
 
 MachineConfig ReadMachineConfig(const std::filesystem::path& file) {
   const std::string where = file.string();
   std::ifstream in(file, std::ios::binary);
-  if (!in) throw MachineError(where + ": cannot be read (is this a machine folder? make one with 'j6sim new')");
+  if (!in)
+    throw MachineError(where + ": cannot be read (is this a machine folder? make one with 'j6sim new')");
   std::stringstream buffer;
   buffer << in.rdbuf();
   const std::string text = buffer.str();
@@ -101,27 +108,36 @@ MachineConfig ReadMachineConfig(const std::filesystem::path& file) {
   }
   config.windowsDir = Text(root, "windowsDir", config.windowsDir, where, text);
   config.systemDir = Text(root, "systemDir", config.systemDir, where, text);
-  config.freeBytes = Number<std::uint64_t>(root, "freeBytes", config.freeBytes, where, text, ~std::uint64_t{0} >> 1);
+  config.freeBytes =
+      Number<std::uint64_t>(root, "freeBytes", config.freeBytes, where, text, ~std::uint64_t{0} >> 1);
 
   if (root.contains("card")) {
     const json& card = root.at("card");
-    if (!card.is_object()) throw MachineError(where + ":" + LineOfKey(text, "card") + ": \"card\" must be an object");
+    if (!card.is_object())
+      throw MachineError(where + ":" + LineOfKey(text, "card") + ": \"card\" must be an object");
     std::string kind = Text(card, "kind", "pci", where, text);
-    if (kind == "pci") config.card.kind = CardKind::kPci;
-    else if (kind == "isa") config.card.kind = CardKind::kIsa;
-    else if (kind == "none") config.card.kind = CardKind::kNone;
-    else throw MachineError(where + ":" + LineOfKey(text, "kind") + ": \"kind\" must be \"pci\", \"isa\" or \"none\"");
+    if (kind == "pci")
+      config.card.kind = CardKind::kPci;
+    else if (kind == "isa")
+      config.card.kind = CardKind::kIsa;
+    else if (kind == "none")
+      config.card.kind = CardKind::kNone;
+    else
+      throw MachineError(where + ":" + LineOfKey(text, "kind") +
+                         ": \"kind\" must be \"pci\", \"isa\" or \"none\"");
     config.card.legacyMode = Flag(card, "legacyMode", config.card.legacyMode, where, text);
     config.card.gmRom = Flag(card, "gmRom", config.card.gmRom, where, text);
     config.card.irq = Number<std::uint8_t>(card, "irq", config.card.irq, where, text, 15);
     config.card.basePort = Number<std::uint16_t>(card, "basePort", config.card.basePort, where, text, 0xFFF0);
     config.card.tableAreaSize =
         Number<std::uint32_t>(card, "tableAreaSize", config.card.tableAreaSize, where, text, 0x1000000);
-    config.card.hardwareKey = Number<std::uint32_t>(card, "hardwareKey", config.card.hardwareKey, where, text, 0xFFFFFFFF);
+    config.card.hardwareKey =
+        Number<std::uint32_t>(card, "hardwareKey", config.card.hardwareKey, where, text, 0xFFFFFFFF);
     if (card.contains("dma")) {
       const json& dma = card.at("dma");
       if (!dma.is_array() || dma.size() != 3)
-        throw MachineError(where + ":" + LineOfKey(text, "dma") + ": \"dma\" must list three channel numbers");
+        throw MachineError(where + ":" + LineOfKey(text, "dma") +
+                           ": \"dma\" must list three channel numbers");
       for (int i = 0; i < 3; ++i) {
         if (!dma[i].is_number_unsigned() || dma[i].get<std::uint64_t>() > 255)
           throw MachineError(where + ":" + LineOfKey(text, "dma") + ": DMA channel numbers must be 0 to 255");
@@ -135,7 +151,8 @@ MachineConfig ReadMachineConfig(const std::filesystem::path& file) {
       throw MachineError(where + ":" + LineOfKey(text, "pciDevices") + ": \"pciDevices\" must be a list");
     for (const json& d : devices) {
       if (!d.is_object())
-        throw MachineError(where + ":" + LineOfKey(text, "pciDevices") + ": each PCI device must be an object");
+        throw MachineError(where + ":" + LineOfKey(text, "pciDevices") +
+                           ": each PCI device must be an object");
       PciDevice device;
       device.vendor = Number<std::uint16_t>(d, "vendor", 0, where, text, 0xFFFF);
       device.device = Number<std::uint16_t>(d, "device", 0, where, text, 0xFFFF);
@@ -159,8 +176,12 @@ void WriteMachineConfig(const std::filesystem::path& file, const MachineConfig& 
   json devices = json::array();
   for (const auto& d : config.pciDevices) devices.push_back({{"vendor", d.vendor}, {"device", d.device}});
   json root = {
-      {"os", ToString(config.os)},         {"windowsDir", config.windowsDir}, {"systemDir", config.systemDir},
-      {"freeBytes", config.freeBytes},     {"card", card},                    {"pciDevices", devices},
+      {"os", ToString(config.os)},
+      {"windowsDir", config.windowsDir},
+      {"systemDir", config.systemDir},
+      {"freeBytes", config.freeBytes},
+      {"card", card},
+      {"pciDevices", devices},
   };
   std::ofstream out(file, std::ios::binary | std::ios::trunc);
   if (!out) throw MachineError(file.string() + ": cannot be written");

@@ -14,13 +14,13 @@ enum class CardKind { kPci, kIsa, kNone };
 
 struct CardConfig {
   CardKind kind = CardKind::kPci;
-  bool legacyMode = false;        // bit 9 of the hardware flags clear
-  bool gmRom = true;              // the card has a General MIDI ROM (status bit 0)
-  std::uint8_t irq = 5;           // interrupt line, 0 = none
+  bool legacyMode = false;          // bit 9 of the hardware flags clear
+  bool gmRom = true;                // the card has a General MIDI ROM (status bit 0)
+  std::uint8_t irq = 5;             // interrupt line, 0 = none
   std::uint8_t dma[3] = {1, 5, 0};  // DMA channels of descriptors 0, 1, 2
   std::uint16_t basePort = 0xE000;
   std::uint32_t tableAreaSize = 0x10000;  // table area of the sample memory, bytes
-  std::uint32_t hardwareKey = 1;  // the key the virtual device maps to this card
+  std::uint32_t hardwareKey = 1;          // the key the virtual device maps to this card
 };
 
 struct PciDevice {

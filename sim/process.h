@@ -12,6 +12,9 @@
 namespace sim {
 
 class Machine;
+class SimProcesses;
+class SimVersionInfo;
+class SimDetection;
 class ProcessRegistry;
 class ProcessFiles;
 
@@ -41,6 +44,9 @@ class Process {
   std::unique_ptr<ProcessRegistry> registry_;
   std::unique_ptr<ProcessFiles> files_;
   platform::Os os_;
+  std::unique_ptr<SimProcesses> processes_;
+  std::unique_ptr<SimVersionInfo> versions_;
+  std::unique_ptr<SimDetection> detection_;
 };
 
 }  // namespace sim

@@ -58,7 +58,7 @@ const std::string kTypicalConfig =
 
 struct StartupCase {
   const char* name;
-  int mode;
+  StartupEdit mode;
   int chipsetFlag;
   std::map<std::string, File> before;
   std::map<std::string, File> after;  // what the named files hold afterwards (nullopt: not there)
@@ -66,7 +66,7 @@ struct StartupCase {
 
 const StartupCase kStartupCases[] = {
     {"install_on_an_empty_drive",
-     kDosInstallation,
+     StartupEdit::kInstall,
      0,
      {},
      {{kConfigSys, Dos({"DEVICE=C:\\WINDOWS\\HIMEM.SYS", "DEVICE=C:\\WINDOWS\\EMM386.EXE ", "DOS=HIGH,UMB"})},
@@ -74,7 +74,7 @@ const StartupCase kStartupCases[] = {
       {kAutoexecBat, kNewAutoexecHead},
       {kAutoexecDos, std::nullopt}}},
     {"install_on_an_empty_drive_with_the_chipset_flag",
-     kDosInstallation,
+     StartupEdit::kInstall,
      1,
      {},
      {{kConfigSys, Dos({"DEVICE=C:\\WINDOWS\\HIMEM.SYS", "DOS=HIGH"})},
@@ -83,7 +83,7 @@ const StartupCase kStartupCases[] = {
        Dos({"@LH C:\\WINDOWS\\J6LEGACY.COM /w=C:\\WINDOWS", "@LH C:\\WINDOWS\\J6MIXER.EXE /x"})},
       {kAutoexecDos, std::nullopt}}},
     {"install_over_files_people_wrote",
-     kDosInstallation,
+     StartupEdit::kInstall,
      0,
      {{kConfigSys, kTypicalConfig}, {kAutoexecBat, kTypicalAutoexec}, {kAutoexecDos, kTypicalAutoexec}},
      {{kConfigSys,
@@ -95,7 +95,7 @@ const StartupCase kStartupCases[] = {
       {kAutoexecBat, kNewAutoexecHead + kTypicalAutoexecKept},
       {kAutoexecDos, kNewAutoexecHead + kTypicalAutoexecKept}}},
     {"removal_drops_every_utility_line_and_leaves_config_alone",
-     kDosRemoval,
+     StartupEdit::kRemove,
      0,
      {{kConfigSys, kTypicalConfig}, {kAutoexecBat, kTypicalAutoexec}, {kAutoexecDos, kTypicalAutoexec}},
      {{kConfigSys, kTypicalConfig},
@@ -103,27 +103,27 @@ const StartupCase kStartupCases[] = {
       {kAutoexecBat, kTypicalAutoexecKept},
       {kAutoexecDos, kTypicalAutoexecKept}}},
     {"removal_creates_an_empty_autoexec_bat_only",
-     kDosRemoval,
+     StartupEdit::kRemove,
      0,
      {},
      {{kConfigSys, std::nullopt}, {kAutoexecBat, ""}, {kAutoexecDos, std::nullopt}}},
     // The first line is only tested for the legacy driver and the mixer.
     {"install_keeps_a_first_line_naming_only_the_dos_vm_utility",
-     kDosInstallation,
+     StartupEdit::kInstall,
      0,
      {{kAutoexecBat, Dos({"C:\\WINDOWS\\J6DOSVM.EXE", "@ECHO OFF", "c:\\windows\\j6dosvm.exe"})}},
      {{kAutoexecBat, kNewAutoexecHead + Dos({"C:\\WINDOWS\\J6DOSVM.EXE", "@ECHO OFF"})},
       {kAutoexecDos, std::nullopt}}},
     // A path through C:\DOS on a line without "=" counts as the DOS line.
     {"a_line_through_c_dos_without_equals_is_the_dos_line",
-     kDosInstallation,
+     StartupEdit::kInstall,
      1,
      {{kConfigSys, Dos({"C:\\DOS\\MOUSE.SYS /Y", "DOS=HIGH"})}},
      {{kConfigSys, Dos({"DEVICE=C:\\WINDOWS\\HIMEM.SYS", "C:\\DOS\\MOUSE.SYS /Y,HIGH",
                         "REM  C:\\DOS\\MOUSE.SYS /Y", "REM  DOS=HIGH"})}}},
     // Only the first 255 characters of a line are examined and held; the line stays whole in place.
     {"a_long_device_line_is_held_cut_and_commented_out_whole",
-     kDosInstallation,
+     StartupEdit::kInstall,
      1,
      {{kConfigSys, Dos({kLongHimem, "dos=high,umb"})}},
      {{kConfigSys, Dos({[] {
@@ -134,14 +134,14 @@ const StartupCase kStartupCases[] = {
                         "DOS=HIGH,UMB", "REM  " + kLongHimem, "REM  dos=high,umb"})}}},
     // A held line that was the last one, without a line end, still gets one in the head.
     {"a_last_line_without_line_end_does_not_run_into_the_next_head_line",
-     kDosInstallation,
+     StartupEdit::kInstall,
      0,
      {{kConfigSys, Dos({"FILES=30", "device=C:\\DOS\\HIMEM.SYS", ""})}},
      {{kConfigSys, Dos({"DEVICE=C:\\DOS\\HIMEM.SYS", "DEVICE=C:\\WINDOWS\\EMM386.EXE ", "DOS=HIGH,UMB",
                         "FILES=30", "REM  device=C:\\DOS\\HIMEM.SYS", ""})}}},
     // Lower-case names, Unix line ends and a Ctrl-Z at the end, as old editors left them.
     {"unix_line_ends_and_a_ctrl_z_end_are_read_as_text",
-     kDosRemoval,
+     StartupEdit::kRemove,
      0,
      {{kAutoexecBat, "@echo off\nlh j6mixer.exe\nprompt $p$g\n\x1A"}},
      {{kAutoexecBat, "@echo off\r\nprompt $p$g\r\n"}}},
@@ -154,7 +154,8 @@ TEST_P(StartupFilesTest, rewrites_the_start_up_files) {
   for (const auto& [path, bytes] : c.before)
     if (bytes) PutFile(path, *bytes);
 
-  EditDosStartupFiles(Os(), c.mode, c.chipsetFlag);
+  App().chipsetFlag = c.chipsetFlag;
+  EditDosStartupFiles(App(), c.mode);
 
   for (const auto& [path, bytes] : c.after) EXPECT_EQ(GetFile(path), bytes) << path;
   EXPECT_TRUE(Find("C:\\*.TMP").empty()) << "a temporary file was left behind";
@@ -165,9 +166,9 @@ INSTANTIATE_TEST_SUITE_P(Cases, StartupFilesTest, ::testing::ValuesIn(kStartupCa
 
 TEST_F(StartupFilesTest, installing_twice_leaves_one_set_of_utility_lines) {
   PutFile(kAutoexecBat, kTypicalAutoexec);
-  EditDosStartupFiles(Os(), kDosInstallation, 0);
+  EditDosStartupFiles(App(), StartupEdit::kInstall);
   File once = GetFile(kAutoexecBat);
-  EditDosStartupFiles(Os(), kDosInstallation, 0);
+  EditDosStartupFiles(App(), StartupEdit::kInstall);
   EXPECT_EQ(GetFile(kAutoexecBat), once);
   EXPECT_EQ(once, kNewAutoexecHead + kTypicalAutoexecKept);
 }
@@ -186,7 +187,7 @@ TEST_F(StartupFilesTest, a_failing_step_never_leaves_a_start_up_file_half_writte
                                            sim::fault::kFileDelete};
   std::map<std::string, std::uint64_t> start;
   for (const auto& point : points) start[point] = faults.Hits(point);
-  EditDosStartupFiles(Os(), kDosInstallation, 0);
+  EditDosStartupFiles(App(), StartupEdit::kInstall);
   std::map<std::string, std::uint64_t> hitsPerRun;
   for (const auto& point : points) hitsPerRun[point] = faults.Hits(point) - start[point];
   std::map<std::string, std::string> good;
@@ -199,7 +200,7 @@ TEST_F(StartupFilesTest, a_failing_step_never_leaves_a_start_up_file_half_writte
       for (const auto& [path, bytes] : before) PutFile(path, bytes);
       for (const auto& name : Find("C:\\*.TMP")) Os().files->DeleteFile(("C:\\" + name).c_str());
       faults.Arm(point, static_cast<std::uint32_t>(n), 1);
-      EditDosStartupFiles(Os(), kDosInstallation, 0);
+      EditDosStartupFiles(App(), StartupEdit::kInstall);
       faults.Clear();
       for (const auto& [path, bytes] : before) {
         File now = GetFile(path);
@@ -239,7 +240,7 @@ TEST_P(LocateDosDirectoryTest, finds_the_folder) {
   }
   char folder[platform::kMaxPath];
   std::memset(folder, 'Z', sizeof folder);
-  EXPECT_EQ(LocateDosDirectory(Os(), folder, "HIMEM.SYS"), GetParam().found);
+  EXPECT_EQ(LocateDosDirectory(App(), folder, "HIMEM.SYS"), GetParam().found);
   EXPECT_STREQ(folder, GetParam().folder);
 }
 
@@ -251,7 +252,7 @@ TEST_F(StartupFilesTest, config_dos_takes_the_drivers_of_the_earlier_dos) {
   PutFile("C:\\HIMEM.SYS", "driver");
   PutFile("C:\\DOS\\EMM386.EXE", "driver");
   PutFile(kConfigDos, Dos({"FILES=20"}));
-  EditDosStartupFiles(Os(), kDosInstallation, 0);
+  EditDosStartupFiles(App(), StartupEdit::kInstall);
   EXPECT_EQ(GetFile(kConfigDos),
             Dos({"DEVICE=C:\\HIMEM.SYS", "DEVICE=C:\\DOS\\EMM386.EXE ", "DOS=HIGH,UMB", "FILES=20"}));
   EXPECT_EQ(GetFile(kConfigSys),
@@ -264,10 +265,10 @@ TEST_F(StartupFilesTest, delete_dos_utilities_removes_all_four_even_read_only) {
   for (const char* name : names) PutFile(name, "utility");
   Os().files->SetFileAttributes(names[0], platform::kFileAttributeReadOnly | platform::kFileAttributeArchive);
   PutFile("C:\\WINDOWS\\J6OTHER.EXE", "keep");
-  DeleteDosUtilities(Os());
+  DeleteDosUtilities(App());
   for (const char* name : names) EXPECT_FALSE(FileThere(name)) << name;
   EXPECT_TRUE(FileThere("C:\\WINDOWS\\J6OTHER.EXE"));
-  DeleteDosUtilities(Os());  // nothing left to delete: no harm
+  DeleteDosUtilities(App());  // nothing left to delete: no harm
 }
 
 }  // namespace

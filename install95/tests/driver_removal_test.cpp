@@ -37,7 +37,7 @@ TEST_F(RemoveMediaResourcesTest, deletes_only_the_cards_entries_of_that_driver) 
     if (e.deviceId != nullptr) SetString(path, "DeviceID", e.deviceId);
   }
 
-  EXPECT_EQ(RemoveMediaResources(Os(), kWave, "j6wave.drv"), 1);
+  EXPECT_EQ(RemoveMediaResources(App(), kWave, "j6wave.drv"), 1);
 
   for (const MediaEntry& e : entries) {
     std::string path = std::string(kWave) + "\\" + e.subkey;
@@ -49,9 +49,9 @@ TEST_F(RemoveMediaResourcesTest, deletes_only_the_cards_entries_of_that_driver) 
 TEST_F(RemoveMediaResourcesTest, a_missing_class_key_or_driver_name_changes_nothing) {
   SetString(std::string(kWave) + "\\j6wave.drv<0000>", "DeviceID", "PCI\\VEN_7A4E&DEV_E100");
   EXPECT_EQ(
-      RemoveMediaResources(Os(), "SYSTEM\\CurrentControlSet\\Control\\MediaResources\\midi", "j6fm.drv"), 1);
-  EXPECT_EQ(RemoveMediaResources(Os(), kWave, nullptr), 1);
-  EXPECT_EQ(RemoveMediaResources(Os(), kWave, ""), 1);
+      RemoveMediaResources(App(), "SYSTEM\\CurrentControlSet\\Control\\MediaResources\\midi", "j6fm.drv"), 1);
+  EXPECT_EQ(RemoveMediaResources(App(), kWave, nullptr), 1);
+  EXPECT_EQ(RemoveMediaResources(App(), kWave, ""), 1);
   EXPECT_TRUE(KeyExists(std::string(kWave) + "\\j6wave.drv<0000>"));
 }
 
@@ -60,7 +60,7 @@ TEST_F(RemoveMediaResourcesTest, ends_when_an_entry_cannot_be_deleted) {
   SetString(std::string(kWave) + "\\j6wave.drv<0000>", "DeviceID", "PCI\\VEN_7A4E&DEV_E100");
   SetString(std::string(kWave) + "\\j6wave.drv<0001>", "DeviceID", "PCI\\VEN_7A4E&DEV_E100");
   Faults().Arm(sim::fault::kRegistryWrite, 0, 1);
-  EXPECT_EQ(RemoveMediaResources(Os(), kWave, "j6wave.drv"), 1);
+  EXPECT_EQ(RemoveMediaResources(App(), kWave, "j6wave.drv"), 1);
   EXPECT_TRUE(KeyExists(std::string(kWave) + "\\j6wave.drv<0000>"));
   EXPECT_FALSE(KeyExists(std::string(kWave) + "\\j6wave.drv<0001>"));
 }

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "install95/installer_app.h"
 #include "sim/machine.h"
 #include "sim/process.h"
 
@@ -20,12 +21,14 @@ class InstallMachine : public ::testing::Test {
  protected:
   void SetUp() override { MakeMachine(sim::MachineConfig::Defaults(platform::WindowsFamily::k95)); }
   void TearDown() override {
+    app_.reset();
     process_.reset();
     machine_.reset();
     std::filesystem::remove_all(dir_);
   }
 
   void MakeMachine(const sim::MachineConfig& config, const std::string& currentDir = "C:\\J6DISK") {
+    app_.reset();
     process_.reset();
     machine_.reset();
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
@@ -37,9 +40,12 @@ class InstallMachine : public ::testing::Test {
     machine_ = sim::Machine::Create(dir_, config);
     std::filesystem::create_directories(machine_->DriveRoot() / "J6DISK");
     process_ = machine_->StartProcess("INSTALLER.EXE", currentDir);
+    app_ = std::make_unique<InstallerApp>(process_->Os(), "INSTALLER.EXE");
   }
 
   platform::Os& Os() { return process_->Os(); }
+  // The installer's run: survey flags and the current page the actions read.
+  InstallerApp& App() { return *app_; }
   platform::Registry& Reg() { return *process_->Os().registry; }
   sim::Faults& Faults() { return machine_->GetFaults(); }
 
@@ -104,6 +110,7 @@ class InstallMachine : public ::testing::Test {
   std::filesystem::path dir_;
   std::unique_ptr<sim::Machine> machine_;
   std::unique_ptr<sim::Process> process_;
+  std::unique_ptr<InstallerApp> app_;
 };
 
 }  // namespace install95::testing

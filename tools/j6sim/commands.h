@@ -2,6 +2,7 @@
 #pragma once
 
 #include <CLI/CLI.hpp>
+#include <filesystem>
 #include <functional>
 #include <iosfwd>
 #include <string>
@@ -24,6 +25,11 @@ Command& AddNewCommand(CLI::App& app);
 Command& AddShowCommand(CLI::App& app);
 Command& AddRebootCommand(CLI::App& app);
 Command& AddDemoCommand(CLI::App& app);
+Command& AddInstall95Command(CLI::App& app);
+
+// Writes the minimal Windows 95 installation disk j6sim install95 uses without --disk: logo.bmp, a
+// placeholder J6AUDIO.INF and a stand-in J6CVXD.VXD with a version resource.
+void WriteStandInDisk95(const std::filesystem::path& dir);
 
 // Runs j6sim with the given arguments (argv[0] included), writing to out and err; returns the exit
 // status: 0 success, 1 the action failed, 2 a bad command line or an unreadable machine folder.

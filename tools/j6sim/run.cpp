@@ -20,12 +20,14 @@ Command& NewCommand(CLI::App& parent, const std::string& name, const std::string
 
 int Run(int argc, const char* const* argv, std::ostream& out, std::ostream& err) {
   Registry().clear();
-  CLI::App app{"j6sim: makes and inspects simulated PCs and runs the J6 Orvantis driver package on them.", "j6sim"};
+  CLI::App app{"j6sim: makes and inspects simulated PCs and runs the J6 Orvantis driver package on them.",
+               "j6sim"};
   app.require_subcommand(1);
   AddNewCommand(app);
   AddShowCommand(app);
   AddRebootCommand(app);
   AddDemoCommand(app);
+  AddInstall95Command(app);
 
   try {
     app.parse(argc, argv);
