@@ -26,6 +26,8 @@ enum : std::uint32_t {
 };
 
 enum : std::uint32_t {
+  kMmsyserrInvalHandle = 5,
+  kMmsyserrInvalParam = 11,
   kMmioErrChunkNotFound = 265,
   kMmioErrCannotRead = 261,
   kMmioErrCannotSeek = 263,

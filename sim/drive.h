@@ -65,6 +65,9 @@ class Drive {
   bool InUse(const DrivePath& path) const { return inUse_.count(path.Key()) != 0; }
   // Marks a file by its Windows path; false if it does not exist.
   bool SetInUse(const std::string& windowsPath, bool inUse);
+  // A restart ends every program, so nothing stays in use.
+  void ClearInUse() { inUse_.clear(); }
+  std::size_t InUseCount() const { return inUse_.size(); }
 
   // After a file or folder disappears or moves, its attributes and in-use mark go with it.
   void Forget(const DrivePath& path);

@@ -7,8 +7,10 @@
 #include "sim/pci_bios.h"
 #include "sim/port_bus.h"
 #include "sim/processes.h"
+#include "sim/profiles.h"
 #include "sim/version_info.h"
 #include "sim/registry.h"
+#include "sim/riff.h"
 
 namespace sim {
 
@@ -38,6 +40,10 @@ Process::Process(Machine& machine, std::uint32_t id, std::string name, std::stri
   os_.registry = registry_.get();
   files_ = std::make_unique<ProcessFiles>(machine, currentDir_, lastError_);
   os_.files = files_.get();
+  profiles_ = std::make_unique<ProcessProfiles>(*files_, machine.Config().os);
+  os_.profiles = profiles_.get();
+  riff_ = std::make_unique<ProcessRiff>(*files_);
+  os_.riff = riff_.get();
 }
 
 Process::~Process() {

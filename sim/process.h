@@ -17,6 +17,8 @@ class SimVersionInfo;
 class SimDetection;
 class ProcessRegistry;
 class ProcessFiles;
+class ProcessProfiles;
+class ProcessRiff;
 
 class Process {
  public:
@@ -43,6 +45,8 @@ class Process {
   ProcessAddressSpace memory_;
   std::unique_ptr<ProcessRegistry> registry_;
   std::unique_ptr<ProcessFiles> files_;
+  std::unique_ptr<ProcessProfiles> profiles_;
+  std::unique_ptr<ProcessRiff> riff_;
   platform::Os os_;
   std::unique_ptr<SimProcesses> processes_;
   std::unique_ptr<SimVersionInfo> versions_;

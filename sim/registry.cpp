@@ -217,6 +217,29 @@ std::size_t RegistryStore::KeyCount() const {
   return n;
 }
 
+void AddFreshWindowsKeys(RegistryStore& store) {
+  const char* common[] = {
+      "HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Run",
+      "HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce",
+      "HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall",
+      "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Run",
+      "HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce",
+      "HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Services",
+      "HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Control\\MediaResources",
+  };
+  for (const char* path : common) store.CreatePath(path);
+  if (store.Family() == WindowsFamily::k95) {
+    store.CreatePath("HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Services\\VxD");
+    store.CreatePath("HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Services\\Class\\MEDIA");
+    auto tray =
+        store.CreatePath("HKEY_CURRENT_USER\\Software\\Microsoft\\Windows\\CurrentVersion\\Applets\\SysTray");
+    if (!tray->FindValue("Services")) tray->SetValue("Services", kRegDword, {0, 0, 0, 0});
+  } else {
+    store.CreatePath("HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Control\\Session Manager");
+    store.CreatePath("HKEY_LOCAL_MACHINE\\Software\\Microsoft\\Windows NT\\CurrentVersion\\Drivers32");
+  }
+}
+
 // ---- ProcessRegistry ----
 
 ProcessRegistry::ProcessRegistry(RegistryStore& store, Faults* faults) : store_(store), faults_(faults) {}

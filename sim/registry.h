@@ -92,6 +92,11 @@ class RegistryStore {
   std::vector<std::shared_ptr<RegKey>> roots_;
 };
 
+// The keys a freshly installed Windows of the store's family has, as far as the driver package
+// touches them (Run/RunOnce/Uninstall, the tray applet switch on Windows 95, the services and the
+// session manager on NT). Existing keys and values are kept.
+void AddFreshWindowsKeys(RegistryStore& store);
+
 // One process's registry handles over the machine's store.
 class ProcessRegistry : public platform::Registry {
  public:
