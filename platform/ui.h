@@ -57,6 +57,7 @@ enum : std::uint32_t {
   kDialogCentered = 0x10,
   kDialogForeground = 0x20,
   kDialogMinimizeBox = 0x40,
+  kDialogVisible = 0x80,
 };
 
 struct DialogTemplate {
@@ -183,6 +184,13 @@ class UserInterface {
   virtual BitmapHandle LoadBitmapFile(const char* path) {
     (void)path;
     return kNoBitmap;
+  }
+  // LoadIconW: the handle of icon `iconId` among the resources of `module`, 0 when there is none. Backends
+  // that show no icons may keep this answer.
+  virtual std::uintptr_t LoadIcon(std::uintptr_t module, int iconId) {
+    (void)module;
+    (void)iconId;
+    return 0;
   }
 };
 

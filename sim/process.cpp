@@ -7,8 +7,8 @@
 #include "sim/pci_bios.h"
 #include "sim/port_bus.h"
 #include "sim/processes.h"
-#include "sim/profiles.h"
 #include "sim/version_info.h"
+#include "sim/profiles.h"
 #include "sim/registry.h"
 #include "sim/riff.h"
 

@@ -17,6 +17,9 @@ ProgressWindow::ProgressWindow(platform::UserInterface* ui, const platform::Dial
       ui_(ui),
       dialog_(dialog) {
   if (upper_ < lower_) std::swap(lower_, upper_);
+  // A negative upper end swapped into the lower one would break 0 <= lower <= upper.
+  if (lower_ < 0) lower_ = 0;
+  if (upper_ < lower_) upper_ = lower_;
 }
 
 ProgressWindow::~ProgressWindow() {

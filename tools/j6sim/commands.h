@@ -25,6 +25,7 @@ Command& AddNewCommand(CLI::App& app);
 Command& AddShowCommand(CLI::App& app);
 Command& AddRebootCommand(CLI::App& app);
 Command& AddDemoCommand(CLI::App& app);
+Command& AddAppletCommand(CLI::App& app);
 Command& AddInstall95Command(CLI::App& app);
 
 // Writes the minimal Windows 95 installation disk j6sim install95 uses without --disk: logo.bmp, a

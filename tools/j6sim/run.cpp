@@ -27,6 +27,7 @@ int Run(int argc, const char* const* argv, std::ostream& out, std::ostream& err)
   AddShowCommand(app);
   AddRebootCommand(app);
   AddDemoCommand(app);
+  AddAppletCommand(app);
   AddInstall95Command(app);
 
   try {
