@@ -5,6 +5,8 @@
 #include <stdexcept>
 #include <string_view>
 
+#include "sim/pe_writer.h"
+
 namespace disk95 {
 
 namespace {

@@ -28,8 +28,7 @@ Command& AddDemoCommand(CLI::App& app);
 Command& AddAppletCommand(CLI::App& app);
 Command& AddInstall95Command(CLI::App& app);
 
-// Writes the minimal Windows 95 installation disk j6sim install95 uses without --disk: logo.bmp, a
-// placeholder J6AUDIO.INF and a stand-in J6CVXD.VXD with a version resource.
+// Writes the Windows 95 installation disk j6sim install95 uses without --disk (see disk95/disk95.h).
 void WriteStandInDisk95(const std::filesystem::path& dir);
 
 // Runs j6sim with the given arguments (argv[0] included), writing to out and err; returns the exit
