@@ -8,12 +8,14 @@
 #include <filesystem>
 #include <memory>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "install95/installer_app.h"
 #include "sim/machine.h"
 #include "sim/process.h"
+#include "sim/ui.h"
 
 namespace install95::testing {
 
@@ -21,6 +23,7 @@ class InstallMachine : public ::testing::Test {
  protected:
   void SetUp() override { MakeMachine(sim::MachineConfig::Defaults(platform::WindowsFamily::k95)); }
   void TearDown() override {
+    if (process_) Os().ui = nullptr;
     app_.reset();
     process_.reset();
     machine_.reset();
@@ -107,10 +110,35 @@ class InstallMachine : public ::testing::Test {
     return names;
   }
 
+  // A scripted user (steps one a line, as j6sim takes them) for the program's windows from now on.
+  sim::SimUi& UseUser(const std::string& script = "") {
+    std::istringstream in(script);
+    ui_ = std::make_unique<sim::SimUi>(sim::ParseUiSteps(in));
+    ui_->SetFiles(Os().files);
+    Os().ui = ui_.get();
+    return *ui_;
+  }
+  bool Shown(const std::string& text) {
+    for (const auto& line : ui_->Transcript())
+      if (line.find(text) != std::string::npos) return true;
+    return false;
+  }
+  // The [Rename] entries of wininit.ini, in order.
+  std::vector<std::string> RenameEntries() {
+    std::vector<char> buffer(65536);
+    std::uint32_t n = Os().profiles->GetSection(
+        "Rename", buffer.data(), static_cast<std::uint32_t>(buffer.size()), "C:\\WINDOWS\\wininit.ini");
+    std::vector<std::string> entries;
+    for (std::size_t at = 0; at < n && buffer[at] != 0; at += entries.back().size() + 1)
+      entries.emplace_back(&buffer[at]);
+    return entries;
+  }
+
   std::filesystem::path dir_;
   std::unique_ptr<sim::Machine> machine_;
   std::unique_ptr<sim::Process> process_;
   std::unique_ptr<InstallerApp> app_;
+  std::unique_ptr<sim::SimUi> ui_;
 };
 
 }  // namespace install95::testing
