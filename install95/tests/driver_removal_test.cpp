@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include "install95/pages.h"
 #include "install_machine.h"
+#include "sim/drive.h"
 
 namespace install95 {
 namespace {
@@ -64,6 +66,117 @@ TEST_F(RemoveMediaResourcesTest, ends_when_an_entry_cannot_be_deleted) {
   EXPECT_TRUE(KeyExists(std::string(kWave) + "\\j6wave.drv<0000>"));
   EXPECT_FALSE(KeyExists(std::string(kWave) + "\\j6wave.drv<0001>"));
 }
+
+}  // namespace
+}  // namespace install95
+
+namespace install95 {
+namespace {
+
+constexpr const char* kVxdKey = "System\\CurrentControlSet\\Services\\VxD\\ORVANTIS";
+constexpr const char* kUninstallKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\ORVANTIS";
+
+std::string Inf(const std::string& maker, const std::string& files) {
+  std::string text = "[Version]\r\nSignature=\"$CHICAGO$\"\r\n";
+  if (!maker.empty()) text += "\r\n[Manufacturer]\r\n%String1%=" + maker + "\r\n";
+  return text + "\r\n[SourceDisksFiles]\r\n" + files;
+}
+
+class RemoveOldDriversTest : public testing::InstallMachine {
+ protected:
+  void Remove(int removeWindows) {
+    ChoicePage page(App(), 102);
+    page.installWindows = removeWindows ? 0 : 1;
+    page.removeWindows = removeWindows;
+    RemoveOldDrivers(App(), page);
+  }
+};
+
+TEST_F(RemoveOldDriversTest, removes_keys_inf_copies_and_listed_files) {
+  MakeKey(std::string(kVxdKey) + "\\Settings");
+  SetString(kVxdKey, "StaticVxD", "J6CVXD.VXD");
+  MakeKey(kUninstallKey);
+  MakeKey("System\\CurrentControlSet\\Services\\VxD\\OTHER");
+  PutFile("C:\\WINDOWS\\INF\\J6AUDIO.INF",
+          Inf("J6AUDIO", "J6AUDIO.INF=1\r\nj6wave.drv=1\r\nJ6CVXD.VXD=1\r\n"));
+  Os().files->SetFileAttributes("C:\\WINDOWS\\INF\\J6AUDIO.INF", platform::kFileAttributeReadOnly);
+  PutFile("C:\\WINDOWS\\SYSTEM\\j6wave.drv", "driver");
+  PutFile("C:\\WINDOWS\\SYSTEM\\J6CVXD.VXD", "driver");
+  Os().files->SetFileAttributes("C:\\WINDOWS\\SYSTEM\\J6CVXD.VXD", platform::kFileAttributeReadOnly);
+  PutFile("C:\\WINDOWS\\SYSTEM\\msjstick.drv", "not ours");
+  PutFile("C:\\WINDOWS\\INF\\oem3.inf", Inf("j6audio", ""));
+  PutFile("C:\\WINDOWS\\INF\\oem4.inf", Inf("", ""));
+  PutFile("C:\\WINDOWS\\INF\\oem5.inf", Inf("J6AUDIO2", ""));
+  PutFile("C:\\WINDOWS\\INF\\wave.inf", Inf("J6AUDIO", ""));  // not an oem*.inf name
+  MakeFolder("C:\\WINDOWS\\INF\\OTHER");
+  PutFile("C:\\WINDOWS\\INF\\OTHER\\J6 Orvantis.inf", Inf("J6AUDIO", ""));
+  PutFile("C:\\WINDOWS\\INF\\OTHER\\Maker.inf", Inf("MAKER", ""));
+  UseUser();
+
+  Remove(1);
+
+  EXPECT_FALSE(KeyExists(kVxdKey));
+  EXPECT_FALSE(KeyExists(kUninstallKey));
+  EXPECT_TRUE(KeyExists("System\\CurrentControlSet\\Services\\VxD\\OTHER"));
+  for (const char* gone :
+       {"C:\\WINDOWS\\INF\\J6AUDIO.INF", "C:\\WINDOWS\\SYSTEM\\j6wave.drv", "C:\\WINDOWS\\SYSTEM\\J6CVXD.VXD",
+        "C:\\WINDOWS\\INF\\oem3.inf", "C:\\WINDOWS\\INF\\OTHER\\J6 Orvantis.inf"})
+    EXPECT_FALSE(FileThere(gone)) << gone;
+  for (const char* kept :
+       {"C:\\WINDOWS\\SYSTEM\\msjstick.drv", "C:\\WINDOWS\\INF\\oem4.inf", "C:\\WINDOWS\\INF\\oem5.inf",
+        "C:\\WINDOWS\\INF\\wave.inf", "C:\\WINDOWS\\INF\\OTHER\\Maker.inf"})
+    EXPECT_TRUE(FileThere(kept)) << kept;
+  EXPECT_TRUE(Shown("  status \"Removing old drivers ...\""));
+  EXPECT_TRUE(Shown("  bar 40"));
+  EXPECT_TRUE(Shown("closed progress window 142 at 100"));
+}
+
+TEST_F(RemoveOldDriversTest, without_an_installed_inf_the_list_comes_from_the_disk) {
+  PutFile("C:\\J6DISK\\J6AUDIO.INF", Inf("J6AUDIO", "j6wave.drv=1\r\n"));
+  PutFile("C:\\WINDOWS\\SYSTEM\\j6wave.drv", "driver");
+  Remove(0);
+  EXPECT_FALSE(FileThere("C:\\WINDOWS\\SYSTEM\\j6wave.drv"));
+  EXPECT_TRUE(FileThere("C:\\J6DISK\\J6AUDIO.INF"));
+}
+
+struct ListedFileCase {
+  const char* name;
+  const char* entry;  // in [SourceDisksFiles]
+  const char* inUse;  // file Windows holds open
+  int removeWindows;
+  const char* scheduled;  // the [Rename] entry afterwards, or null
+};
+
+const ListedFileCase kListedFileCases[] = {
+    {"in_use_during_removal", "j6wave.drv=1", "C:\\WINDOWS\\SYSTEM\\j6wave.drv", 1,
+     "NUL=C:\\WINDOWS\\SYSTEM\\j6wave.drv"},
+    {"in_use_during_installation", "j6wave.drv=1", "C:\\WINDOWS\\SYSTEM\\j6wave.drv", 0, nullptr},
+    // The retry in the INF folder looks for the lower-case letters "inf" in the path.
+    {"lower_case_inf_retried_in_the_inf_folder", "j6extra.inf=1", "C:\\WINDOWS\\INF\\j6extra.inf", 1,
+     "NUL=C:\\WINDOWS\\INF\\j6extra.inf"},
+    {"upper_case_inf_not_retried", "J6EXTRA.INF=1", "C:\\WINDOWS\\INF\\J6EXTRA.INF", 1, nullptr},
+};
+
+class DeleteListedFilesTest : public testing::InstallMachine,
+                              public ::testing::WithParamInterface<ListedFileCase> {};
+
+TEST_P(DeleteListedFilesTest, defers_a_file_in_use_only_for_removal) {
+  const ListedFileCase& c = GetParam();
+  PutFile(c.inUse, "in use");
+  machine_->Get<sim::Drive>().SetInUse(c.inUse, true);
+  std::string list = std::string(c.entry) + '\0' + "after=1" + '\0';
+  ChoicePage page(App(), 102);
+  page.removeWindows = c.removeWindows;
+  DeleteListedFiles(App(), page, static_cast<std::uint32_t>(list.size()), list.c_str());
+  EXPECT_TRUE(FileThere(c.inUse));
+  if (c.scheduled)
+    EXPECT_EQ(RenameEntries(), std::vector<std::string>{c.scheduled});
+  else
+    EXPECT_TRUE(RenameEntries().empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, DeleteListedFilesTest, ::testing::ValuesIn(kListedFileCases),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace install95
