@@ -273,3 +273,43 @@ TEST_F(StartupFilesTest, delete_dos_utilities_removes_all_four_even_read_only) {
 
 }  // namespace
 }  // namespace install95
+
+namespace install95 {
+namespace {
+
+class CopyDosUtilitiesTest : public testing::InstallMachine {};
+
+TEST_F(CopyDosUtilitiesTest, copies_from_the_disk_without_asking) {
+  for (const char* name : {"J6LEGACY.COM", "J6MIXER.EXE", "J6INIT.INI", "J6DOSVM.EXE"})
+    PutFile(std::string("C:\\J6DISK\\") + name, name);
+  for (int chipsetFlag : {0, 1}) {
+    DeleteDosUtilities(App());
+    App().chipsetFlag = chipsetFlag;
+    UseUser();  // no steps: any dialog would stop the test
+    CopyDosUtilities(App());
+    EXPECT_EQ(GetFile("C:\\WINDOWS\\j6legacy.com"), "J6LEGACY.COM");
+    EXPECT_EQ(GetFile("C:\\WINDOWS\\j6mixer.exe"), "J6MIXER.EXE");
+    EXPECT_EQ(GetFile("C:\\WINDOWS\\j6init.ini"), "J6INIT.INI");
+    EXPECT_EQ(FileThere("C:\\WINDOWS\\j6dosvm.exe"), chipsetFlag == 0);
+  }
+}
+
+// A utility missing on the disk is asked for; a cancelled dialog explains and the next file goes on.
+TEST_F(CopyDosUtilitiesTest, asks_for_a_missing_utility_and_explains_a_cancel) {
+  PutFile("C:\\J6DISK\\J6LEGACY.COM", "legacy");
+  MakeFolder("C:\\UTILS");
+  PutFile("C:\\UTILS\\MIXER.EXE", "mixer from elsewhere");
+  PutFile("C:\\J6DISK\\J6DOSVM.EXE", "vm");
+  UseUser("open C:\\UTILS\\MIXER.EXE\ncancel-open\nanswer ok if J6INIT.INI");
+  CopyDosUtilities(App());
+  EXPECT_EQ(GetFile("C:\\WINDOWS\\j6mixer.exe"), "mixer from elsewhere");
+  EXPECT_FALSE(FileThere("C:\\WINDOWS\\j6init.ini"));
+  EXPECT_EQ(GetFile("C:\\WINDOWS\\j6dosvm.exe"), "vm");
+  EXPECT_TRUE(Shown("file dialog \"Select File...\" filter \"EXE files|*.exe|\" in \"C:\\J6DISK\""));
+  EXPECT_TRUE(Shown("file dialog \"Select File...\" filter \"INI files|*.ini|\""));
+  EXPECT_TRUE(Shown("message box \"File copy error!\" [OK, exclamation]"));
+  EXPECT_TRUE(Shown("You may need to copy the file J6INIT.INI\\nto Windows directory!"));
+}
+
+}  // namespace
+}  // namespace install95
