@@ -52,8 +52,8 @@ class Install95Command : public ::testing::Test {
 TEST_F(Install95Command, install_mode_on_the_stand_in_disk_writes_the_marker_and_the_transcript) {
   std::string pc = Machine();
   fs::path transcript = dir_ / "t.txt";
-  auto r = J6sim({"install95", pc, "--args", "/I", "--choose", "install-windows,install-dos", "--answer", "dls=no",
-                  "--transcript", transcript.string()});
+  auto r = J6sim({"install95", pc, "--args", "/I", "--choose", "install-windows,install-dos", "--answer",
+                  "dls=no", "--transcript", transcript.string()});
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_NE(r.out.find("dialog 148"), std::string::npos);
   EXPECT_NE(ReadText(transcript).find("checkbox 1011 [x] \"Install DOS utilities\""), std::string::npos);
