@@ -198,3 +198,17 @@ TEST_F(Install95EndToEnd, install_restart_remove_restart_leaves_the_machine_as_i
 }
 
 }  // namespace
+
+namespace {
+
+TEST(Demo, installs_in_install_mode_and_the_restart_puts_the_busy_driver_in_place) {
+  auto r = J6sim({"demo"});
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.out.find("dialog 148"), std::string::npos);
+  EXPECT_EQ(r.out.find("dialog 141"), std::string::npos);  // install mode has no finish page
+  EXPECT_NE(r.out.find("\"OVSetupProfile\": 20 00"), std::string::npos);
+  EXPECT_NE(r.out.find("  | @LH C:\\WINDOWS\\J6LEGACY.COM /w=C:\\WINDOWS"), std::string::npos);
+  EXPECT_NE(r.out.find("replaced C:\\WINDOWS\\system\\j6wave.drv by C:\\WINDOWS\\j6a"), std::string::npos);
+}
+
+}  // namespace
