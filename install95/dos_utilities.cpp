@@ -25,14 +25,10 @@ struct DosUtility {
 };
 
 constexpr DosUtility kUtilities[] = {
-    {"J6LEGACY.COM", "j6legacy.com", "COM files", "*.com", "J6legacy.com", "com",
-     kCopyLegacyText, false},
-    {"J6MIXER.EXE", "j6mixer.exe", "EXE files", "*.exe", "J6Mixer.exe", "exe",
-     kCopyMixerText, false},
-    {"J6INIT.INI", "j6init.ini", "INI files", "*.ini", "J6Init.ini", "ini",
-     kCopyInitText, false},
-    {"J6DOSVM.EXE", "j6dosvm.exe", "EXE files", "*.exe", "J6DOSVM.EXE", "exe",
-     kCopyDosVmText, true},
+    {"J6LEGACY.COM", "j6legacy.com", "COM files", "*.com", "J6legacy.com", "com", kCopyLegacyText, false},
+    {"J6MIXER.EXE", "j6mixer.exe", "EXE files", "*.exe", "J6Mixer.exe", "exe", kCopyMixerText, false},
+    {"J6INIT.INI", "j6init.ini", "INI files", "*.ini", "J6Init.ini", "ini", kCopyInitText, false},
+    {"J6DOSVM.EXE", "j6dosvm.exe", "EXE files", "*.exe", "J6DOSVM.EXE", "exe", kCopyDosVmText, true},
 };
 
 constexpr const char* kSelectFileTitle = "Select File...";
