@@ -5,6 +5,7 @@
 #include <stdexcept>
 #include <string_view>
 
+#include "sim/gm_banks.h"
 #include "sim/pe_writer.h"
 
 namespace disk95 {
@@ -155,23 +156,11 @@ std::vector<unsigned char> StandIn(std::string_view name, std::string_view what,
   return bytes;
 }
 
-// A General MIDI bank stand-in: bytes 7-9 give the big-endian offset of its 128-entry drum patch table,
-// whose entries all say "no patch" (03 FF 00 80, the empty entry of the card's layout).
+// A General MIDI bank stand-in, as the simulated PC makes them, cut to a few kilobytes: the engine reads
+// only its drum patch table.
 std::vector<unsigned char> GmBank(int selector) {
-  constexpr std::uint32_t kDrumTableOffset = 0x40;
-  std::vector<unsigned char> bytes(kDrumTableOffset + 512 + 64, 0);
-  const std::string_view magic = "J6GMBNK";
-  for (std::size_t i = 0; i < magic.size(); ++i) bytes[i] = static_cast<unsigned char>(magic[i]);
-  bytes[7] = static_cast<unsigned char>(kDrumTableOffset >> 16);
-  bytes[8] = static_cast<unsigned char>(kDrumTableOffset >> 8);
-  bytes[9] = static_cast<unsigned char>(kDrumTableOffset);
-  const std::string note = "STAND-IN GM BANK " + std::to_string(selector) + " MB";
-  for (std::size_t i = 0; i < note.size(); ++i) bytes[16 + i] = static_cast<unsigned char>(note[i]);
-  for (std::size_t k = 0; k < 128; ++k) {
-    unsigned char* entry = &bytes[kDrumTableOffset + 4 * k];
-    entry[0] = 0x03, entry[1] = 0xFF, entry[2] = 0x00, entry[3] = 0x80;
-  }
-  return bytes;
+  auto image = sim::MakeGmBankImage(static_cast<std::uint8_t>(selector), 4096);
+  return std::vector<unsigned char>(image.begin(), image.end());
 }
 
 void PutLe16(std::vector<unsigned char>& b, std::uint16_t v) {

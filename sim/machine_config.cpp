@@ -3,6 +3,7 @@
 #include <fstream>
 #include <nlohmann/json.hpp>
 #include <sstream>
+#include <type_traits>
 
 #include "sim/machine_error.h"
 
@@ -133,6 +134,37 @@ MachineConfig ReadMachineConfig(const std::filesystem::path& file) {
         Number<std::uint32_t>(card, "tableAreaSize", config.card.tableAreaSize, where, text, 0x1000000);
     config.card.hardwareKey =
         Number<std::uint32_t>(card, "hardwareKey", config.card.hardwareKey, where, text, 0xFFFFFFFF);
+    config.card.deviceId =
+        Number<std::uint32_t>(card, "deviceId", config.card.deviceId, where, text, 0xFFFFFFFF);
+    config.card.byte16 = Number<std::uint8_t>(card, "byte16", config.card.byte16, where, text, 0xFF);
+    config.card.resetValue =
+        Number<std::uint16_t>(card, "resetValue", config.card.resetValue, where, text, 0xFFFF);
+    config.card.dmaBufferSize =
+        Number<std::uint32_t>(card, "dmaBufferSize", config.card.dmaBufferSize, where, text, 0xFFFFFFFF);
+    config.card.fourthBuffer = Flag(card, "fourthBuffer", config.card.fourthBuffer, where, text);
+    config.card.selector6E =
+        Number<std::uint16_t>(card, "selector6E", config.card.selector6E, where, text, 0xFFFF);
+    config.card.sampleMemPhys =
+        Number<std::uint32_t>(card, "sampleMemPhys", config.card.sampleMemPhys, where, text, 0xFFFFFFFF);
+    config.card.busyPolls =
+        Number<std::uint32_t>(card, "busyPolls", config.card.busyPolls, where, text, 0xFFFFFFFF);
+    auto numbers = [&](const char* key, auto& array, std::uint64_t max) {
+      constexpr std::size_t n = std::extent_v<std::remove_reference_t<decltype(array)>>;
+      if (!card.contains(key)) return;
+      const json& list = card.at(key);
+      if (!list.is_array() || list.size() != n)
+        throw MachineError(where + ":" + LineOfKey(text, key) + ": \"" + key + "\" must list " +
+                           std::to_string(n) + " numbers");
+      for (std::size_t i = 0; i < n; ++i) {
+        if (!list[i].is_number_unsigned() || list[i].get<std::uint64_t>() > max)
+          throw MachineError(where + ":" + LineOfKey(text, key) + ": \"" + key + "\" numbers must be 0 to " +
+                             std::to_string(max));
+        array[i] = static_cast<std::remove_reference_t<decltype(array[0])>>(list[i].get<std::uint64_t>());
+      }
+    };
+    numbers("ports", config.card.ports, 0xFFFF);
+    numbers("dmaRegBases", config.card.dmaRegBases, 0xFFFF);
+    numbers("dmaBufferPhys", config.card.dmaBufferPhys, 0xFFFFFFFF);
     if (card.contains("dma")) {
       const json& dma = card.at("dma");
       if (!dma.is_array() || dma.size() != 3)
@@ -172,6 +204,19 @@ void WriteMachineConfig(const std::filesystem::path& file, const MachineConfig& 
       {"basePort", config.card.basePort},
       {"tableAreaSize", config.card.tableAreaSize},
       {"hardwareKey", config.card.hardwareKey},
+      {"deviceId", config.card.deviceId},
+      {"ports", {config.card.ports[0], config.card.ports[1], config.card.ports[2], config.card.ports[3]}},
+      {"byte16", config.card.byte16},
+      {"resetValue", config.card.resetValue},
+      {"dmaRegBases", {config.card.dmaRegBases[0], config.card.dmaRegBases[1], config.card.dmaRegBases[2]}},
+      {"dmaBufferPhys",
+       {config.card.dmaBufferPhys[0], config.card.dmaBufferPhys[1], config.card.dmaBufferPhys[2],
+        config.card.dmaBufferPhys[3]}},
+      {"dmaBufferSize", config.card.dmaBufferSize},
+      {"fourthBuffer", config.card.fourthBuffer},
+      {"selector6E", config.card.selector6E},
+      {"sampleMemPhys", config.card.sampleMemPhys},
+      {"busyPolls", config.card.busyPolls},
   };
   json devices = json::array();
   for (const auto& d : config.pciDevices) devices.push_back({{"vendor", d.vendor}, {"device", d.device}});

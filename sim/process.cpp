@@ -1,5 +1,6 @@
 #include "sim/process.h"
 
+#include "sim/card.h"
 #include "sim/detection.h"
 #include "sim/isa_pnp.h"
 #include "sim/drive.h"
@@ -11,6 +12,7 @@
 #include "sim/profiles.h"
 #include "sim/registry.h"
 #include "sim/riff.h"
+#include "sim/version_info.h"
 
 namespace sim {
 
@@ -38,6 +40,9 @@ Process::Process(Machine& machine, std::uint32_t id, std::string name, std::stri
   // The user interface belongs to whoever runs the program: the runner sets os_.ui.
   registry_ = std::make_unique<ProcessRegistry>(machine.Get<RegistryStore>(), &machine.GetFaults());
   os_.registry = registry_.get();
+  machine.Get<Card>();
+  devices_ = std::make_unique<ProcessDeviceIo>(machine, id, &os_.registry);
+  os_.devices = devices_.get();
   files_ = std::make_unique<ProcessFiles>(machine, currentDir_, lastError_);
   os_.files = files_.get();
   profiles_ = std::make_unique<ProcessProfiles>(*files_, machine.Config().os);

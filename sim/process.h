@@ -8,6 +8,7 @@
 
 #include "platform/os.h"
 #include "sim/linear_memory.h"
+#include "sim/vxd.h"
 
 namespace sim {
 
@@ -35,6 +36,7 @@ class Process {
 
   platform::Os& Os() { return os_; }
   ProcessAddressSpace& Memory() { return memory_; }
+  ProcessDeviceIo& Devices() { return *devices_; }
 
  private:
   Machine& machine_;
@@ -48,6 +50,7 @@ class Process {
   std::unique_ptr<ProcessProfiles> profiles_;
   std::unique_ptr<ProcessRiff> riff_;
   platform::Os os_;
+  std::unique_ptr<ProcessDeviceIo> devices_;
   std::unique_ptr<SimProcesses> processes_;
   std::unique_ptr<SimVersionInfo> versions_;
   std::unique_ptr<SimDetection> detection_;

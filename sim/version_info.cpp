@@ -97,7 +97,10 @@ std::optional<std::vector<std::uint8_t>> FindVersionResource(std::span<const std
   std::size_t directories = magic == 0x10B ? 92 : magic == 0x20B ? 108 : 0;
   if (!directories || directories + 4 > optionalSize || !r.Has(optional, directories + 4))
     return std::nullopt;
-  if (r.U32(optional + directories) <= 2 || directories + 4 + 3 * 8 > optionalSize) return std::nullopt;
+  // The resource entry is the third data directory; the header and the file must both hold it.
+  if (r.U32(optional + directories) <= 2 || directories + 4 + 3 * 8 > optionalSize ||
+      !r.Has(optional, directories + 4 + 3 * 8))
+    return std::nullopt;
   std::uint32_t resourceRva = r.U32(optional + directories + 4 + 2 * 8);
   if (!resourceRva) return std::nullopt;
 

@@ -245,7 +245,8 @@ INSTANTIATE_TEST_SUITE_P(Table, ChoicePages,
                          ::testing::Values(PageCase{102, {1009, 1008, 1011, 1010}, 1},
                                            PageCase{145, {1008, 1010}, 0},
                                            PageCase{146, {1009, 1011, 1010}, 1}, PageCase{147, {1010}, 0},
-                                           PageCase{148, {1009, 1011}, 1}, PageCase{151, {1008, 1010}, 0}));
+                                           PageCase{148, {1009, 1011}, 1}, PageCase{151, {1008, 1010}, 0}),
+                         [](const auto& info) { return "page_" + std::to_string(info.param.page); });
 
 TEST_F(Flow, option_clicks_make_install_and_remove_exclude_each_other_within_a_pair) {
   Make();

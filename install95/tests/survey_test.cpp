@@ -92,7 +92,8 @@ INSTANTIATE_TEST_SUITE_P(
                       ChipsetCase{{{0x8086, 0x7110}, {0x8086, 0x7180}}, 0},
                       ChipsetCase{{{0x8086, 0x7182}, {0x8086, 0x7110}}, 0},
                       ChipsetCase{{{0x8086, 0x7180}}, 0}, ChipsetCase{{{0x100B, 0x0011}}, 1},
-                      ChipsetCase{{{0x8086, 0x7110}, {0x8086, 0x7180}, {0x1106, 0x0586}}, 1}));
+                      ChipsetCase{{{0x8086, 0x7110}, {0x8086, 0x7180}, {0x1106, 0x0586}}, 1}),
+    [](const auto& info) { return "case_" + std::to_string(info.index); });
 
 TEST_F(InstallerMachine, without_a_pci_bios_only_the_isa_probe_finds_the_card) {
   config_.pciDevices = {{0x1106, 0x0586}};

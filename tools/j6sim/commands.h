@@ -25,11 +25,13 @@ Command& AddNewCommand(CLI::App& app);
 Command& AddShowCommand(CLI::App& app);
 Command& AddRebootCommand(CLI::App& app);
 Command& AddDemoCommand(CLI::App& app);
+Command& AddCardCommand(CLI::App& app);
 Command& AddAppletCommand(CLI::App& app);
 Command& AddInstall95Command(CLI::App& app);
 
 // Writes the Windows 95 installation disk j6sim install95 uses without --disk (see disk95/disk95.h).
 void WriteStandInDisk95(const std::filesystem::path& dir);
+Command& AddGmBanksCommand(CLI::App& app);
 
 // Runs j6sim with the given arguments (argv[0] included), writing to out and err; returns the exit
 // status: 0 success, 1 the action failed, 2 a bad command line or an unreadable machine folder.

@@ -129,10 +129,14 @@ Command& AddInstall95Command(CLI::App& app) {
   sub->add_option("--reboot", o->reboot, "Answer of the finish page's restart question")
       ->check(CLI::IsMember({"yes", "no"}));
   sub->add_option("--script", o->script, "File of user steps, one a line, taken before the options' steps");
-  sub->add_flag("--interactive", o->interactive, "Show each page on the terminal and ask (stdin)");
+  auto* interactive = sub->add_flag("--interactive", o->interactive,
+                                    "Show each page on the terminal and ask (stdin); excludes the scripted "
+                                    "user's options");
   sub->add_option("--transcript", o->transcript,
                   "Write the transcript of every page, message box and progress "
                   "window to this file");
+  for (const char* scripted : {"--choose", "--answer", "--reboot", "--script"})
+    interactive->excludes(sub->get_option(scripted));
   command.action = [o](std::ostream& out) -> int {
     auto steps = BuildSteps(*o);
     auto machine = sim::Machine::Load(o->dir);

@@ -27,8 +27,10 @@ int Run(int argc, const char* const* argv, std::ostream& out, std::ostream& err)
   AddShowCommand(app);
   AddRebootCommand(app);
   AddDemoCommand(app);
+  AddCardCommand(app);
   AddAppletCommand(app);
   AddInstall95Command(app);
+  AddGmBanksCommand(app);
 
   try {
     app.parse(argc, argv);

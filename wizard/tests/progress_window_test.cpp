@@ -53,7 +53,7 @@ TEST(ProgressWindow, moves_only_forward_and_stays_in_range) {
   }
 }
 
-TEST(ProgressWindow, the_spec_example_steps_by_two_on_a_0_to_100_bar) {
+TEST(ProgressWindow, fifteen_of_a_thousand_steps_a_0_to_100_bar_by_two) {
   auto dialog = ProgressDialog();
   wizard::ProgressWindow w(nullptr, dialog, 0, "s", 1000, 0, 100, 10);
   w.stepBy(15);

@@ -77,6 +77,7 @@ TEST_F(Install95Command, impossible_or_bad_requests_fail_with_their_status) {
   EXPECT_EQ(J6sim({"install95", pc, "--choose", "install-dos,remove-dos"}).status, 2);
   EXPECT_EQ(J6sim({"install95", pc, "--choose", "everything"}).status, 2);
   EXPECT_EQ(J6sim({"install95", pc, "--answer", "dls"}).status, 2);
+  EXPECT_EQ(J6sim({"install95", pc, "--interactive", "--choose", "none"}).status, 2);
   EXPECT_EQ(J6sim({"install95", pc, "--disk", (dir_ / "missing").string()}).status, 2);
   EXPECT_EQ(J6sim({"install95", (dir_ / "nothing").string()}).status, 2);
   fs::remove_all(dir_ / "pc");
