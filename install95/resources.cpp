@@ -170,6 +170,11 @@ const std::map<int, std::string>& Strings() {
        "MIDI Wavetable synthesis will not be available until\nyou use the J6 Applet available now in Control "
        "Panel\nto set the General MIDI/DLS Bank Sizes."},
       {kDlsUnavailableCaption, "MIDI Wavetable Synthesis Unavailable"},
+      {kCopyLegacyText, "You may need to copy the file J6LEGACY.COM\nto Windows directory!"},
+      {kFileCopyErrorCaption, "File copy error!"},
+      {kCopyMixerText, "You may need to copy the file J6MIXER.EXE\nto Windows directory!"},
+      {kCopyInitText, "You may need to copy the file J6INIT.INI\nto Windows directory!"},
+      {kCopyDosVmText, "You may need to copy the file J6DOSVM.EXE\nto Windows directory!"},
   };
   return strings;
 }

@@ -45,6 +45,11 @@ constexpr int kDlsQuestionText = 106;
 constexpr int kDlsQuestionCaption = 107;
 constexpr int kDlsUnavailableText = 108;
 constexpr int kDlsUnavailableCaption = 109;
+constexpr int kCopyLegacyText = 110;
+constexpr int kFileCopyErrorCaption = 111;
+constexpr int kCopyMixerText = 112;
+constexpr int kCopyInitText = 113;
+constexpr int kCopyDosVmText = 114;
 
 // The template of a dialog by number; an empty template (id 0) for an unknown number.
 const platform::DialogTemplate& Dialog(int id);

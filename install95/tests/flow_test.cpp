@@ -156,6 +156,8 @@ TEST_F(Flow, detection_reporting_no_card_after_the_copy_ends_on_the_no_card_page
   config_.card.kind = sim::CardKind::kNone;
   config_.pciDevices = {{0x7A4E, 0xE100}};
   Make();
+  for (const char* utility : {"J6LEGACY.COM", "J6MIXER.EXE", "J6INIT.INI", "J6DOSVM.EXE"})
+    Put(std::string("J6DISK/") + utility, "utility");
   auto ui =
       RunInstaller("@148 check Install DOS utilities\n@148 click OK\n@140 click Finish", "INSTALLER.EXE /I");
   EXPECT_EQ(ui->DialogsShown(), (Shown{148, 140}));

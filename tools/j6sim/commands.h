@@ -30,8 +30,7 @@ Command& AddAppletCommand(CLI::App& app);
 Command& AddInstall95Command(CLI::App& app);
 Command& AddSetupNtCommand(CLI::App& app);
 
-// Writes the minimal Windows 95 installation disk j6sim install95 uses without --disk: logo.bmp, a
-// placeholder J6AUDIO.INF and a stand-in J6CVXD.VXD with a version resource.
+// Writes the Windows 95 installation disk j6sim install95 uses without --disk (see disk95/disk95.h).
 void WriteStandInDisk95(const std::filesystem::path& dir);
 Command& AddGmBanksCommand(CLI::App& app);
 

@@ -6,6 +6,7 @@
 #include <set>
 #include <sstream>
 
+#include "disk95/disk95.h"
 #include "install95/installer_app.h"
 #include "sim/machine.h"
 #include "sim/pe_writer.h"
@@ -23,22 +24,6 @@ namespace {
 
 // Where the installation disk appears on the machine: the installer runs with it as current directory.
 constexpr const char* kDiskFolder = "J6DISK";
-
-void WriteFile(const fs::path& path, const std::string& bytes) {
-  std::ofstream file(path, std::ios::binary);
-  file << bytes;
-  if (!file) throw sim::MachineError("cannot write " + path.string());
-}
-
-// A 2 by 2 pixel, 24-bit bitmap: enough for the logo panel.
-std::string LogoBitmap() {
-  std::vector<std::uint8_t> b = {'B', 'M', 70,   0,    0, 0, 0,    0,    0, 0, 54, 0, 0, 0, 40, 0, 0,  0,
-                                 2,   0,   0,    0,    2, 0, 0,    0,    1, 0, 24, 0, 0, 0, 0,  0, 16, 0,
-                                 0,   0,   0x13, 0x0B, 0, 0, 0x13, 0x0B, 0, 0, 0,  0, 0, 0, 0,  0, 0,  0};
-  const std::uint8_t row[8] = {0x80, 0x00, 0x00, 0xFF, 0xFF, 0xFF, 0, 0};
-  for (int y = 0; y < 2; ++y) b.insert(b.end(), row, row + 8);
-  return std::string(b.begin(), b.end());
-}
 
 struct Options {
   std::string dir;
@@ -107,15 +92,11 @@ std::vector<sim::UiStep> BuildSteps(const Options& o) {
 }  // namespace
 
 void WriteStandInDisk95(const fs::path& dir) {
-  fs::create_directories(dir);
-  WriteFile(dir / "logo.bmp", LogoBitmap());
-  WriteFile(
-      dir / "J6AUDIO.INF",
-      "; Stand-in installation file of the simulated disk.\r\n[Version]\r\nSignature=\"$CHICAGO$\"\r\n"
-      "\r\n[Manufacturer]\r\n%String1%=J6AUDIO\r\n\r\n[SourceDisksFiles]\r\nJ6AUDIO.INF=1\r\nJ6CVXD.VXD=1\r\n"
-      "\r\n[Strings]\r\nString1=\"J6AUDIO\"\r\n");
-  auto vxd = sim::MakeVersionedPe("1.00.10");
-  WriteFile(dir / "J6CVXD.VXD", std::string(vxd.begin(), vxd.end()));
+  try {
+    disk95::WriteWindows95Disk(dir);
+  } catch (const std::runtime_error& e) {
+    throw sim::MachineError(e.what());
+  }
 }
 
 Command& AddInstall95Command(CLI::App& app) {
@@ -134,7 +115,9 @@ Command& AddInstall95Command(CLI::App& app) {
       "run "
       "with exit status 1. A requested restart is carried out.");
   sub->add_option("DIR", o->dir, "Machine folder (a Windows 95 machine)")->required();
-  sub->add_option("--disk", o->disk, "Installation disk folder (default: a minimal stand-in disk)");
+  sub->add_option("--disk", o->disk,
+                  "Installation disk folder (default: the package's Windows 95 disk, with marked stand-ins "
+                  "for the outside files)");
   sub->add_option("--args", o->args, "Arguments of the installer's command line, e.g. \"/I\"");
   sub->add_option("--choose", o->choose,
                   "Option boxes to tick: install-windows, remove-windows, install-dos, "
