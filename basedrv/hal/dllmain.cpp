@@ -8,6 +8,8 @@ namespace j6base {
 namespace {
 
 thread_local ProcessContext* tCurrent = nullptr;
+// The process a Windows build serves, for threads that selected none (callers of the exports).
+ProcessContext* gLoaded = nullptr;
 
 // The 32-bit side of the thunk data; the thunk entry points fill it in.
 std::uint8_t thk_ThunkData32[64] = {};
@@ -24,7 +26,11 @@ std::uint32_t thk_ThunkConnect32(const char* library16, const char* library32, s
 }  // namespace
 
 ProcessContext* CurrentProcess() {
-  return tCurrent;
+  return tCurrent ? tCurrent : gLoaded;
+}
+
+void SetLoadedProcess(ProcessContext* process) {
+  gLoaded = process;
 }
 
 ScopedProcess::ScopedProcess(ProcessContext& process) : previous_(tCurrent) {
