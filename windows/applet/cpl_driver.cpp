@@ -59,7 +59,9 @@ int wmain(int argc, wchar_t** argv) {
     FARPROC byOrdinal = GetProcAddress(module, MAKEINTRESOURCEA(e.ordinal));
     Check(byName && byName == byOrdinal, (std::string(e.name) + " by name is its ordinal").c_str());
   }
-  auto applet = reinterpret_cast<APPLET_PROC>(GetProcAddress(module, "CPlApplet"));
+  // Through the generic function type, which converts to any other without a warning.
+  auto applet =
+      reinterpret_cast<APPLET_PROC>(reinterpret_cast<void (*)()>(GetProcAddress(module, "CPlApplet")));
   if (!applet) {
     std::printf("%d passed, %d failed\n", passed, failed);
     return 1;
