@@ -21,9 +21,9 @@ Script ReadScript(const char* path) {
   std::ifstream file(path);
   EXPECT_TRUE(file) << path;
   Script script;
-  const std::regex icon(R"(^\s*(\d+)\s+ICON\s+"([^"]*)"\s * $) ");
-      const std::regex entry(R"(^\s*(\d+)\s*,?\s*"((?:[^"]|"")*)"\s * $) ");
-      bool inTable = false;
+  const std::regex icon(R"re(^\s*(\d+)\s+ICON\s+"([^"]*)"\s*$)re");
+  const std::regex entry(R"re(^\s*(\d+)\s*,?\s*"((?:[^"]|"")*)"\s*$)re");
+  bool inTable = false;
   std::string line;
   std::smatch m;
   while (std::getline(file, line)) {
