@@ -62,6 +62,9 @@ enum : DWORD {
   DLL_THREAD_DETACH = 3,
 };
 
+// Byte-packed, as the Control Panel lays them out (on 64-bit Windows the pointer-sized fields are not
+// aligned).
+#pragma pack(push, 1)
 struct CPLINFO {
   std::int32_t idIcon;
   std::int32_t idName;
@@ -80,9 +83,10 @@ struct NEWCPLINFOW {
   WCHAR szInfo[64];
   WCHAR szHelpFile[128];
 };
+#pragma pack(pop)
 
 #if defined(_WIN64)
-static_assert(sizeof(CPLINFO) == 24 && sizeof(NEWCPLINFOW) == 480);
+static_assert(sizeof(CPLINFO) == 20 && sizeof(NEWCPLINFOW) == 476 && offsetof(NEWCPLINFOW, szName) == 28);
 #else
 static_assert(sizeof(CPLINFO) == 16 && sizeof(NEWCPLINFOW) == 468);
 static_assert(offsetof(NEWCPLINFOW, hIcon) == 16 && offsetof(NEWCPLINFOW, szName) == 20 &&

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Sets up the machine if needed, then builds and runs every test under AddressSanitizer and
-# UndefinedBehaviorSanitizer.
+# UndefinedBehaviorSanitizer, then the Windows builds and their tests (scripts/test-windows.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup-host.sh
@@ -9,3 +9,5 @@ cmake --build --preset host-asan
 export ASAN_OPTIONS=detect_leaks=1:abort_on_error=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 ctest --preset host-asan
+# Then the Windows builds, their objdump checks and the runs under Wine.
+scripts/test-windows.sh

@@ -9,6 +9,8 @@ namespace j6base {
 namespace {
 
 thread_local ProcessContext* tCurrent = nullptr;
+// The process a Windows build serves, for threads that selected none (callers of the exports).
+ProcessContext* gLoaded = nullptr;
 
 std::uint32_t thk_ThunkConnect32(const char* library16, const char* library32, std::uintptr_t instance,
                                  std::uint32_t reason) {
@@ -23,7 +25,11 @@ std::uint32_t thk_ThunkConnect32(const char* library16, const char* library32, s
 }  // namespace
 
 ProcessContext* CurrentProcess() {
-  return tCurrent;
+  return tCurrent ? tCurrent : gLoaded;
+}
+
+void SetLoadedProcess(ProcessContext* process) {
+  gLoaded = process;
 }
 
 ScopedProcess::ScopedProcess(ProcessContext& process) : previous_(tCurrent) {

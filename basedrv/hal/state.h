@@ -171,6 +171,10 @@ class ProcessContext {
 // The process on whose behalf the exports run, per thread; null when no process is selected.
 ProcessContext* CurrentProcess();
 
+// The process's own context in a Windows build of the library, where every thread calls on behalf of
+// the one process that loaded it: CurrentProcess falls back to it on threads that selected none.
+void SetLoadedProcess(ProcessContext* process);
+
 // Selects the calling process for the lifetime of the object (nests; restores the previous one).
 class ScopedProcess {
  public:

@@ -221,6 +221,7 @@ class Win32UserInterface final : public UserInterface {
   void DestroyProgress(ProgressWindowUi* window) override;
   void SetPageLook(std::uint32_t backgroundColour, std::uint32_t textColour) override;
   BitmapHandle LoadBitmapFile(const char* path) override;
+  std::uintptr_t LoadIcon(std::uintptr_t module, int iconId) override;
 
   // What every dialog of this program looks like; set by SetPageLook.
   struct Look {

@@ -473,4 +473,9 @@ BitmapHandle Win32UserInterface::LoadBitmapFile(const char* path) {
   return reinterpret_cast<BitmapHandle>(LoadImageA(nullptr, path, IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE));
 }
 
+std::uintptr_t Win32UserInterface::LoadIcon(std::uintptr_t module, int iconId) {
+  return reinterpret_cast<std::uintptr_t>(
+      LoadIconW(reinterpret_cast<HINSTANCE>(module), MAKEINTRESOURCEW(static_cast<WORD>(iconId))));
+}
+
 }  // namespace platform::win32

@@ -28,6 +28,7 @@
 #undef GetSystemDirectory
 #undef GetTempFileName
 #undef GetWindowsDirectory
+#undef LoadIcon
 #undef MessageBox
 #undef MoveFile
 #undef MoveFileEx
