@@ -184,10 +184,16 @@ class Sweep : public ::testing::Test {
           dir_, [&, p = point, k = n](sim::Faults& f) { f.Arm(p, std::uint32_t(k)); }, nullptr, nullptr);
       EXPECT_TRUE(o.clean) << o.detail;
       EXPECT_FALSE(o.leaked) << o.detail;
-      for (const auto& [key, text] : o.registry)
-        if (!own.count(key)) EXPECT_EQ(text, before.count(key) ? before.at(key) : "") << key;
-      for (const auto& [key, text] : before)
-        if (!own.count(key)) EXPECT_TRUE(o.registry.count(key)) << key << " lost";
+      for (const auto& [key, text] : o.registry) {
+        if (!own.count(key)) {
+          EXPECT_EQ(text, before.count(key) ? before.at(key) : "") << key;
+        }
+      }
+      for (const auto& [key, text] : before) {
+        if (!own.count(key)) {
+          EXPECT_TRUE(o.registry.count(key)) << key << " lost";
+        }
+      }
       for (const auto& [path, content] : beforeFiles) {
         auto after = o.files.find(path);
         auto cleanAfter = clean.files.find(path);
@@ -198,6 +204,7 @@ class Sweep : public ::testing::Test {
         EXPECT_TRUE(asBefore || asClean) << path << " neither as it was nor as a clean run leaves it";
       }
     }
+    std::printf("[ sweep    ] clean run: %s\n", clean.detail.c_str());
     std::printf("[ sweep    ] %zu fault points hit %zu times, %zu faults injected\n", clean.hits.size(),
                 faults.size(), chosen.size());
     return chosen.size();
