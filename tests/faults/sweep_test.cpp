@@ -93,7 +93,8 @@ Outcome Install95(const fs::path& dir, const std::function<void(sim::Faults&)>& 
     if (before) *before = SplitKeys(machine->Get<sim::RegistryStore>().ToText());
     if (beforeFiles) *beforeFiles = ReadDrive(machine->DriveRoot());
     std::istringstream script(
-        "@130 click Next -->\n@102,145,146,147,148,151 click OK\n@141 click 1016\n@141,150 click Finish\n"
+        "@130 click Next -->\n@102,145,146,147,148,151 check 1009\n@102,145,146,147,148,151 click OK\n@141 "
+        "click 1016\n@141,150 click Finish\n"
         "@140 click Finish\n@149 click OK\n" +
         [] {
           std::string more;
