@@ -95,6 +95,9 @@ MachineConfig ReadMachineConfig(const std::filesystem::path& file) {
     root = json::parse(text);
   } catch (const json::parse_error& e) {
     throw MachineError(where + ":" + LineOf(text, e.byte == 0 ? 0 : e.byte - 1) + ": not valid JSON");
+  } catch (const json::exception&) {
+    // A number too large for any type (1e400) fails after the parse, with no position.
+    throw MachineError(where + ":1: not valid JSON (a number out of range)");
   }
   if (!root.is_object()) throw MachineError(where + ":1: must hold a JSON object");
 

@@ -49,6 +49,13 @@ TEST_F(MachineFolder, broken_machine_json_names_file_and_line) {
   }
 }
 
+// Found by fuzzing: a number beyond every type escaped as a library exception instead of a MachineError.
+TEST_F(MachineFolder, number_out_of_range_in_machine_json_is_refused_cleanly) {
+  sim::Machine::Create(dir_, sim::MachineConfig::Defaults(platform::WindowsFamily::k95));
+  std::ofstream(dir_ / "machine.json") << "{\"os\": \"95\", \"freeBytes\": 1e400}\n";
+  EXPECT_THROW(sim::Machine::Load(dir_), sim::MachineError);
+}
+
 TEST_F(MachineFolder, create_refuses_a_folder_in_use) {
   fs::create_directories(dir_);
   std::ofstream(dir_ / "precious.txt") << "keep me";

@@ -1,0 +1,83 @@
+// Writes the seed corpora under fuzz/corpus/: small, valid inputs for each target, so the fuzzer starts
+// from files the readers accept. Run from the build tree: j6_fuzz_seeds <source>/fuzz/corpus
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "sim/pe_writer.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+void Write(const fs::path& dir, const std::string& name, const std::string& bytes) {
+  fs::create_directories(dir);
+  std::ofstream(dir / name, std::ios::binary | std::ios::trunc) << bytes;
+}
+std::string Bytes(const std::vector<std::uint8_t>& v) {
+  return std::string(v.begin(), v.end());
+}
+
+std::string Le32(std::uint32_t v) {
+  return std::string{char(v), char(v >> 8), char(v >> 16), char(v >> 24)};
+}
+std::string Chunk(const std::string& id, const std::string& data) {
+  return id + Le32(std::uint32_t(data.size())) + data + (data.size() % 2 ? std::string(1, '\0') : "");
+}
+std::string List(const std::string& outer, const std::string& type, const std::string& children) {
+  return Chunk(outer, type + children);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 2) return 2;
+  const fs::path root = argv[1];
+
+  Write(root / "profiles", "rename.ini", "[Rename]\r\nNUL=C:\\OLD.DRV\r\nC:\\A.DRV=C:\\B.TMP\r\n");
+  Write(root / "profiles", "mixed.ini",
+        "; comment\n[j6]\nA=1\n a = spaced \n\n[Empty]\r[Other]\rKey\rx=\"quoted\"\r\n[j6]\na=dup\n");
+
+  Write(
+      root / "registry", "regedit4.reg",
+      "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\Software\\J6]\r\n@=\"default\"\r\n\"Name\"=\"text \\\"q\\\"\"\r\n"
+      "\"Count\"=dword:0000002a\r\n\"Bin\"=hex:01,02,ff\r\n\"Multi\"=hex(7):61,00,00,00\r\n\r\n"
+      "[-HKEY_CURRENT_USER\\Gone]\r\n\r\n[HKEY_CURRENT_USER\\Software\\J6]\r\n\"Old\"=-\r\n");
+  Write(
+      root / "registry", "version5.reg",
+      "Windows Registry Editor Version 5.00\n\n[HKLM\\System\\CurrentControlSet\\Services\\j6]\n"
+      "\"Start\"=dword:00000003\n\"Long\"=hex:00,01,02,03,04,05,06,07,08,09,0a,0b,0c,0d,0e,0f,\\\n  10,11\n");
+
+  Write(root / "version_info", "versioned.dll", Bytes(sim::MakeVersionedPe("4.03.00.1234")));
+  Write(root / "version_info", "strings.dll",
+        Bytes(sim::MakePeFile(sim::MakeVersionResource(
+            {{"CompanyName", "J6"}, {"ProductName", "Orvantis"}, {"FileVersion", "1.0"}}, "04090000"))));
+  Write(root / "version_info", "plain.dll", Bytes(sim::MakePeFile({})));
+
+  Write(root / "machine_config", "pci.json",
+        "{\"os\": \"95\", \"freeBytes\": 524288000, \"card\": {\"kind\": \"pci\", \"irq\": 5, \"basePort\": "
+        "57344}}\n");
+  Write(root / "machine_config", "nt.json",
+        "{\"os\": \"nt\", \"card\": {\"kind\": \"isa\", \"legacyMode\": true, \"gmRom\": false, \"dma\": [1, "
+        "5, 0]},"
+        " \"pciDevices\": [{\"vendor\": 4660, \"device\": 22136}]}\n");
+
+  const std::string wave = List("LIST", "wave", Chunk("fmt ", std::string(16, '\1')) + Chunk("data", "abcd"));
+  const std::string ins = List("LIST", "ins ",
+                               Chunk("insh", std::string(12, '\0')) +
+                                   List("LIST", "lrgn", List("LIST", "rgn ", Chunk("rgnh", "12345678"))));
+  Write(root / "riff", "small.dls",
+        List("RIFF", "DLS ",
+             Chunk("colh", Le32(1)) + Chunk("vers", std::string(8, '\0')) + List("LIST", "lins", ins) +
+                 Chunk("ptbl", Le32(8) + Le32(1) + Le32(0)) + List("LIST", "wvpl", wave) +
+                 List("LIST", "INFO", Chunk("INAM", "odd"))));
+  Write(root / "riff", "wave.wav",
+        List("RIFF", "WAVE", Chunk("fmt ", std::string(16, '\2')) + Chunk("data", "x")));
+
+  Write(root / "microcode", "example.txt", "5A43 0101 1 0\n1 0 0 5\n12 34 56 78 14\n");
+  Write(root / "microcode", "two_segments.txt",
+        "0x5A43 0x0101 2 0\r\n0 0 0 3\r\n1 2 FF\r\n1 0 0 2\r\n9 9\r\n");
+  return 0;
+}
