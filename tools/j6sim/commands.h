@@ -26,6 +26,7 @@ Command& AddRebootCommand(CLI::App& app);
 Command& AddDemoCommand(CLI::App& app);
 Command& AddCardCommand(CLI::App& app);
 Command& AddGmBanksCommand(CLI::App& app);
+Command& AddDlsCommand(CLI::App& app);
 
 // Runs j6sim with the given arguments (argv[0] included), writing to out and err; returns the exit
 // status: 0 success, 1 the action failed, 2 a bad command line or an unreadable machine folder.

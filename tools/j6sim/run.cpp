@@ -20,7 +20,8 @@ Command& NewCommand(CLI::App& parent, const std::string& name, const std::string
 
 int Run(int argc, const char* const* argv, std::ostream& out, std::ostream& err) {
   Registry().clear();
-  CLI::App app{"j6sim: makes and inspects simulated PCs and runs the J6 Orvantis driver package on them.", "j6sim"};
+  CLI::App app{"j6sim: makes and inspects simulated PCs and runs the J6 Orvantis driver package on them.",
+               "j6sim"};
   app.require_subcommand(1);
   AddNewCommand(app);
   AddShowCommand(app);
@@ -28,6 +29,7 @@ int Run(int argc, const char* const* argv, std::ostream& out, std::ostream& err)
   AddDemoCommand(app);
   AddCardCommand(app);
   AddGmBanksCommand(app);
+  AddDlsCommand(app);
 
   try {
     app.parse(argc, argv);
