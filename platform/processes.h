@@ -24,6 +24,13 @@ class Processes {
   virtual bool EnableShutdownPrivilege() = 0;
   // ExitWindowsEx.
   virtual bool ExitWindows(std::uint32_t flags) = 0;
+
+  // DisableThreadLibraryCalls: `module` gets no more thread attach and detach notifications. A backend that
+  // sends none may keep this answer.
+  virtual bool DisableThreadLibraryCalls(std::uintptr_t module) {
+    (void)module;
+    return true;
+  }
 };
 
 constexpr std::uint32_t kEwxReboot = 0x02;

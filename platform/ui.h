@@ -1,6 +1,10 @@
 // The user interface the installers and the applet use: dialogs built from templates (one source of
 // truth for both backends), driven by a dialog procedure that receives the Win32 dialog messages; message
-// boxes; the file-open dialog; modeless progress windows.
+// boxes; the file-open dialog; modeless progress windows; bitmaps loaded from files for owner-drawn buttons.
+//
+// Check boxes and radio buttons are the automatic kinds: a click changes their state before the dialog
+// procedure hears of it (WM_COMMAND with BN_CLICKED). Texts are UTF-8; the Win32 backend converts them
+// for the wide calls where a program needs Unicode.
 #pragma once
 
 #include <cstdint>
@@ -39,7 +43,7 @@ enum : std::uint32_t {
 struct ControlTemplate {
   int id = -1;
   ControlKind kind = ControlKind::kStatic;
-  std::string text;  // UTF-8
+  std::string text;                         // UTF-8
   int x = 0, y = 0, width = 0, height = 0;  // dialog units
   std::uint32_t style = 0;
 };
@@ -53,6 +57,7 @@ enum : std::uint32_t {
   kDialogCentered = 0x10,
   kDialogForeground = 0x20,
   kDialogMinimizeBox = 0x40,
+  kDialogVisible = 0x80,
 };
 
 struct DialogTemplate {
@@ -71,7 +76,8 @@ struct DialogTemplate {
   }
 };
 
-// Dialog messages, with the Win32 numbers.
+// Dialog messages, with the Win32 numbers. WM_COMMAND: wParam holds the control id (low word) and the
+// notification (high word). WM_DRAWITEM: wParam holds the control id of the owner-drawn item.
 enum : std::uint32_t {
   kWmInitDialog = 0x0110,
   kWmCommand = 0x0111,
@@ -94,7 +100,22 @@ enum : std::uint32_t {
   kMbIconQuestion = 0x20,
   kMbIconExclamation = 0x30,
   kMbIconInformation = 0x40,
+  kMbSystemModal = 0x1000,
 };
+
+// BN_CLICKED, the notification in the high word of WM_COMMAND's wParam.
+constexpr std::uint32_t kBnClicked = 0;
+// The control id in the low word of WM_COMMAND's wParam.
+constexpr int CommandId(std::uintptr_t wParam) {
+  return static_cast<int>(wParam & 0xFFFF);
+}
+constexpr std::uint32_t CommandNotification(std::uintptr_t wParam) {
+  return static_cast<std::uint32_t>((wParam >> 16) & 0xFFFF);
+}
+
+// A bitmap loaded from a file (LoadImageA with LR_LOADFROMFILE); 0 is none.
+using BitmapHandle = std::uintptr_t;
+constexpr BitmapHandle kNoBitmap = 0;
 
 using WindowHandle = std::uintptr_t;
 
@@ -112,6 +133,14 @@ class Dialog {
   virtual void SetText(int id, const std::string& text) = 0;
   virtual std::string GetText(int id) = 0;
   virtual void End(std::intptr_t result) = 0;
+  // The answer to WM_DRAWITEM for an owner-drawn button: the whole bitmap stretch-copied onto the item
+  // rectangle through a compatible memory device context with the item's mapping mode. False when the
+  // copy failed.
+  virtual bool DrawBitmapStretched(int id, BitmapHandle bitmap) {
+    (void)id;
+    (void)bitmap;
+    return false;
+  }
 };
 
 // Returns TRUE (nonzero) when the message was handled, as a Win32 dialog procedure does.
@@ -143,6 +172,26 @@ class UserInterface {
   // A modeless progress window over `owner`; destroyed by DestroyProgress.
   virtual ProgressWindowUi* CreateProgress(const DialogTemplate& dialog, WindowHandle owner) = 0;
   virtual void DestroyProgress(ProgressWindowUi* window) = 0;
+
+  // The application-wide look of the installers' pages: three-dimensional controls, and every dialog
+  // drawn with the given background and text colours (0x00BBGGRR, as COLORREF).
+  virtual void SetPageLook(std::uint32_t backgroundColour, std::uint32_t textColour) {
+    (void)backgroundColour;
+    (void)textColour;
+  }
+  // LoadImageA(IMAGE_BITMAP, LR_LOADFROMFILE) at the bitmap's own size; kNoBitmap when it cannot be loaded.
+  // The bitmap lives until the program ends.
+  virtual BitmapHandle LoadBitmapFile(const char* path) {
+    (void)path;
+    return kNoBitmap;
+  }
+  // LoadIconW: the handle of icon `iconId` among the resources of `module`, 0 when there is none. Backends
+  // that show no icons may keep this answer.
+  virtual std::uintptr_t LoadIcon(std::uintptr_t module, int iconId) {
+    (void)module;
+    (void)iconId;
+    return 0;
+  }
 };
 
 }  // namespace platform

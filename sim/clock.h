@@ -10,7 +10,8 @@ namespace sim {
 
 class VirtualClock : public platform::Clock {
  public:
-  explicit VirtualClock(std::uint32_t startMs = 0x10000, std::uint32_t tickMs = 1) : now_(startMs), tick_(tickMs) {}
+  explicit VirtualClock(std::uint32_t startMs = 0x10000, std::uint32_t tickMs = 1)
+      : now_(startMs), tick_(tickMs) {}
 
   std::uint32_t TimeGetTime() override {
     std::uint32_t t = now_;

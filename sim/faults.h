@@ -10,18 +10,18 @@ namespace sim {
 
 // Names of the fault points. Each simulated facility documents the points it asks.
 namespace fault {
-inline constexpr const char* kRegistryWrite = "registry.write";    // create key, set or delete value/key
+inline constexpr const char* kRegistryWrite = "registry.write";  // create key, set or delete value/key
 inline constexpr const char* kFileCopy = "file.copy";
 inline constexpr const char* kFileDelete = "file.delete";
-inline constexpr const char* kFileCreate = "file.create";          // open for writing, temp files
+inline constexpr const char* kFileCreate = "file.create";  // open for writing, temp files
 inline constexpr const char* kFileWrite = "file.write";
 inline constexpr const char* kFileRead = "file.read";
 inline constexpr const char* kFileMove = "file.move";
 inline constexpr const char* kFileAttributes = "file.attributes";
 inline constexpr const char* kProcessStart = "process.start";
 inline constexpr const char* kServiceCall = "service.call";
-inline constexpr const char* kDeviceRequest = "device.request";    // any virtual device service
-inline constexpr const char* kSharedAlloc = "shared.alloc";        // virtual device service 0x0F
+inline constexpr const char* kDeviceRequest = "device.request";  // any virtual device service
+inline constexpr const char* kSharedAlloc = "shared.alloc";      // virtual device service 0x0F
 inline constexpr const char* kGlobalAlloc = "global.alloc";
 }  // namespace fault
 

@@ -20,7 +20,9 @@ platform::LinearAddress LinearMemory::Allocate(std::uint32_t size, const std::st
   return static_cast<platform::LinearAddress>(base);
 }
 
-bool LinearMemory::Free(platform::LinearAddress base) { return regions_.erase(base) == 1; }
+bool LinearMemory::Free(platform::LinearAddress base) {
+  return regions_.erase(base) == 1;
+}
 
 void LinearMemory::FreeAllOwnedBy(const std::string& owner) {
   std::erase_if(regions_, [&](const auto& entry) { return entry.second.owner == owner; });

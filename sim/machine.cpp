@@ -49,7 +49,8 @@ std::unique_ptr<Machine> Machine::Create(const fs::path& dir, const MachineConfi
   folders.push_back(config.windowsDir + "\\TEMP");
   for (const auto& folder : folders) {
     fs::create_directories(dir / "C" / DrivePath(folder), ec);
-    if (ec) throw MachineError((dir / "C" / DrivePath(folder)).string() + ": cannot be made: " + ec.message());
+    if (ec)
+      throw MachineError((dir / "C" / DrivePath(folder)).string() + ": cannot be made: " + ec.message());
   }
   WriteMachineConfig(dir / "machine.json", config);
   auto machine = std::unique_ptr<Machine>(new Machine(dir, config));
@@ -61,7 +62,8 @@ std::unique_ptr<Machine> Machine::Load(const fs::path& dir) {
   std::error_code ec;
   if (!fs::is_directory(dir, ec)) throw MachineError(dir.string() + ": no such machine folder");
   MachineConfig config = ReadMachineConfig(dir / "machine.json");
-  if (!fs::is_directory(dir / "C", ec)) throw MachineError((dir / "C").string() + ": drive C folder is missing");
+  if (!fs::is_directory(dir / "C", ec))
+    throw MachineError((dir / "C").string() + ": drive C folder is missing");
   return std::unique_ptr<Machine>(new Machine(dir, std::move(config)));
 }
 

@@ -78,7 +78,7 @@ class Machine {
   struct Holder : HolderBase {
     explicit Holder(Machine& m) : value(m) {}
     void Save() override {
-      if constexpr (requires(T& t) { t.Save(); }) value.Save();
+      if constexpr (requires(T & t) { t.Save(); }) value.Save();
     }
     T value;
   };

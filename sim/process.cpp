@@ -1,12 +1,18 @@
 #include "sim/process.h"
 
 #include "sim/card.h"
+#include "sim/detection.h"
+#include "sim/isa_pnp.h"
 #include "sim/drive.h"
 #include "sim/machine.h"
+#include "sim/pci_bios.h"
 #include "sim/port_bus.h"
+#include "sim/processes.h"
+#include "sim/version_info.h"
 #include "sim/profiles.h"
 #include "sim/registry.h"
 #include "sim/riff.h"
+#include "sim/version_info.h"
 
 namespace sim {
 
@@ -20,6 +26,18 @@ Process::Process(Machine& machine, std::uint32_t id, std::string name, std::stri
   os_.clock = &machine.Clock();
   os_.memory = &memory_;
   os_.ports = &machine.Get<PortBus>();
+  processes_ = std::make_unique<SimProcesses>(*this);
+  os_.processes = processes_.get();
+  versions_ = std::make_unique<SimVersionInfo>(os_);
+  os_.versions = versions_.get();
+  detection_ = std::make_unique<SimDetection>(machine, os_);
+  os_.detection = detection_.get();
+  if (!machine.IsNt()) {
+    // Only Windows 95 lets a program reach the PCI BIOS and the Plug and Play ports directly.
+    os_.pciBios = &machine.Get<SimPciBios>();
+    machine.Get<IsaPnpCard>();
+  }
+  // The user interface belongs to whoever runs the program: the runner sets os_.ui.
   registry_ = std::make_unique<ProcessRegistry>(machine.Get<RegistryStore>(), &machine.GetFaults());
   os_.registry = registry_.get();
   machine.Get<Card>();

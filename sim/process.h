@@ -13,6 +13,9 @@
 namespace sim {
 
 class Machine;
+class SimProcesses;
+class SimVersionInfo;
+class SimDetection;
 class ProcessRegistry;
 class ProcessFiles;
 class ProcessProfiles;
@@ -48,6 +51,9 @@ class Process {
   std::unique_ptr<ProcessRiff> riff_;
   platform::Os os_;
   std::unique_ptr<ProcessDeviceIo> devices_;
+  std::unique_ptr<SimProcesses> processes_;
+  std::unique_ptr<SimVersionInfo> versions_;
+  std::unique_ptr<SimDetection> detection_;
 };
 
 }  // namespace sim

@@ -155,6 +155,20 @@ class IniAccess {
   bool Store(const IniFile& ini) {
     std::string text;
     for (const auto& line : ini.lines) text += line + "\r\n";
+    // Rewriting truncates the file first, so make sure the new text fits before losing the old one.
+    std::uint64_t free = 0;
+    if (files_.GetDiskFreeSpaceEx(nullptr, &free, nullptr, nullptr)) {
+      std::uint64_t old = 0;
+      FileHandle existing = files_.OpenFile(path_.c_str(), OpenMode::kRead);
+      if (existing != kInvalidFileHandle) {
+        old = files_.GetFileSize(existing);
+        files_.CloseFile(existing);
+      }
+      if (text.size() > old && text.size() - old > free) {
+        files_.SetLastError(kErrorDiskFull);
+        return false;
+      }
+    }
     FileHandle h = files_.OpenFile(path_.c_str(), OpenMode::kCreateAlways);
     if (h == kInvalidFileHandle) return false;
     std::uint32_t written = 0;

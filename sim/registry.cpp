@@ -353,7 +353,8 @@ std::uint32_t ProcessRegistry::SetValue(HKey key, const char* name, std::uint32_
   std::shared_ptr<RegKey> k;
   if (auto rc = Resolve(key, &k)) return rc;
   if (!data && (size != 0 || !IsNt())) return kErrorInvalidParameter;
-  if (name && std::strlen(name) > 255) return kErrorInvalidParameter;
+  // Value names: 255 characters on Windows 95, 16,383 on NT.
+  if (name && std::strlen(name) > (IsNt() ? 16383u : 255u)) return kErrorInvalidParameter;
   std::vector<std::uint8_t> bytes(data, data + (data ? size : 0));
   // A string without its terminator gets one, as the registry adds it.
   if ((type == kRegSz || type == kRegExpandSz) && (bytes.empty() || bytes.back() != 0) && data)

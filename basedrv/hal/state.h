@@ -63,8 +63,9 @@ constexpr std::size_t kStart = 0x04;
 constexpr std::size_t kLinear = 0x08;
 constexpr std::size_t kSize = 0x0C;
 constexpr std::size_t kPage = 0x0E;
-constexpr std::size_t kPorts = 0x10;
+constexpr std::size_t kPorts = 0x10;  // 18 bytes of ports to the end
 }  // namespace dmarec
+static_assert(dmarec::kPorts + 18 == kDmaRecordSize);
 
 // Offsets in the DLS common data block that the hardware access layer reads or writes.
 namespace dlsblock {
@@ -73,6 +74,7 @@ constexpr std::uint32_t kGmBankSize = 0x000C;
 constexpr std::uint32_t kGmBankBytes = 0x3857;
 constexpr std::uint32_t kRomBelowRam = 0x543B;
 }  // namespace dlsblock
+static_assert(dlsblock::kRomBelowRam + 1 == kDlsCommonSize);
 
 struct TypeEntry {
   std::uint32_t handle = 0;
@@ -116,6 +118,8 @@ struct DeviceInstance {
 
   LeBytes HwInfo() { return LeBytes(hwInfo); }
 };
+static_assert(sizeof(DeviceInstance::hwInfo) == kHwInfoSize &&
+              sizeof(DmaDescriptor::record) == kDmaRecordSize);
 
 // The ".shared" section: one copy for the whole system. Everything starts as zero except the tables
 // with fixed values.

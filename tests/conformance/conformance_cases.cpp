@@ -871,8 +871,9 @@ const std::vector<Case>& RegistryCases() {
       {"open_without_subkey_returns_predefined_or_new_handle", Family::kAny, OpenWithoutSubkey},
       {"leading_backslash_is_bad_trailing_is_fine", Family::kAny, OpenPathForms},
       {"key_and_value_names_ignore_case_and_keep_their_spelling", Family::kAny, NamesIgnoreCase},
+      // Wine sorts values by name.
       {"values_enumerate_in_creation_order_after_a_deletion", Family::kAny,
-       ValuesKeepCreationOrderAfterDeletion},
+       ValuesKeepCreationOrderAfterDeletion, true},
       {"subkeys_enumerate_in_name_order", Family::kAny, SubkeysComeInNameOrder},
       {"children_delete_by_enumerating_index_0", Family::kAny, DeleteChildrenAtIndexZero},
       {"delete_key_with_subkeys_removes_the_branch", Family::k95, DeleteKeyWithSubkeys95},

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <CLI/CLI.hpp>
+#include <filesystem>
 #include <functional>
 #include <iosfwd>
 #include <string>
@@ -25,6 +26,12 @@ Command& AddShowCommand(CLI::App& app);
 Command& AddRebootCommand(CLI::App& app);
 Command& AddDemoCommand(CLI::App& app);
 Command& AddCardCommand(CLI::App& app);
+Command& AddAppletCommand(CLI::App& app);
+Command& AddInstall95Command(CLI::App& app);
+
+// Writes the minimal Windows 95 installation disk j6sim install95 uses without --disk: logo.bmp, a
+// placeholder J6AUDIO.INF and a stand-in J6CVXD.VXD with a version resource.
+void WriteStandInDisk95(const std::filesystem::path& dir);
 Command& AddGmBanksCommand(CLI::App& app);
 Command& AddDlsCommand(CLI::App& app);
 

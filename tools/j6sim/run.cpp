@@ -28,6 +28,8 @@ int Run(int argc, const char* const* argv, std::ostream& out, std::ostream& err)
   AddRebootCommand(app);
   AddDemoCommand(app);
   AddCardCommand(app);
+  AddAppletCommand(app);
+  AddInstall95Command(app);
   AddGmBanksCommand(app);
   AddDlsCommand(app);
 

@@ -1,6 +1,7 @@
 // Files held in memory, for the microcode loader: only opening for reading, reading and closing work.
 #pragma once
 
+#include <algorithm>
 #include <cstring>
 #include <map>
 #include <string>
