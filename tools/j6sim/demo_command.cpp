@@ -9,14 +9,18 @@
 #include <utility>
 #include <vector>
 
+#include <fstream>
+
 #include "install95/installer_app.h"
 #include "sim/drive.h"
+#include "sim/dls_writer.h"
 #include "sim/machine.h"
 #include "sim/process.h"
 #include "sim/processes.h"
 #include "sim/registry.h"
 #include "sim/ui.h"
 #include "tools/j6sim/commands.h"
+#include "tools/j6sim/dls_command.h"
 #include "tools/j6sim/summary.h"
 
 namespace j6sim {
@@ -129,7 +133,7 @@ Command& AddDemoCommand(CLI::App& app) {
   Command& command =
       NewCommand(app, "demo",
                  "Make a simulated Windows 95 PC in a temporary folder, install the package on it "
-                 "from its disk in install mode (/I), and restart it.");
+                 "from its disk in install mode (/I), restart it, and load a DLS collection onto its card.");
   command.app->add_option("--keep", *keep, "Make the machine in this folder and keep it afterwards");
   command.action = [keep](std::ostream& out) {
     fs::path dir = keep->empty()
@@ -137,6 +141,7 @@ Command& AddDemoCommand(CLI::App& app) {
                              ("j6sim-demo-" +
                               std::to_string(std::chrono::steady_clock::now().time_since_epoch().count()))
                        : fs::path(*keep);
+    int status = 0;
     {
       auto machine = sim::Machine::Create(dir, sim::MachineConfig::Defaults(platform::WindowsFamily::k95));
       Furnish(*machine);
@@ -160,6 +165,12 @@ Command& AddDemoCommand(CLI::App& app) {
       machine->Save();
       PrintInstalledFiles(*machine, out);
       PrintSummary(*machine, out);
+
+      out << "\n== The DLS engine loads a small collection: one melodic instrument and one drum kit\n";
+      const auto bytes = sim::dlsw::WriteDls(sim::dlsw::SmallCollection());
+      std::ofstream(machine->DriveRoot() / "DEMO.DLS", std::ios::binary)
+          .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+      status = LoadDlsCollections(*machine, {{"C:\\DEMO.DLS", "C:\\DEMO.DLS"}}, {}, out);
     }
     if (keep->empty()) {
       std::error_code ec;
@@ -167,7 +178,7 @@ Command& AddDemoCommand(CLI::App& app) {
     } else {
       out << "The machine stays in " << dir.string() << "\n";
     }
-    return 0;
+    return status;
   };
   return command;
 }

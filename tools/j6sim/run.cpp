@@ -32,6 +32,7 @@ int Run(int argc, const char* const* argv, std::ostream& out, std::ostream& err)
   AddInstall95Command(app);
   AddGmBanksCommand(app);
   AddSetupNtCommand(app);
+  AddDlsCommand(app);
 
   try {
     app.parse(argc, argv);
