@@ -23,6 +23,8 @@ class AddressSpace {
   // 0 when the memory cannot be had.
   virtual LinearAddress GlobalAlloc(std::uint32_t size) = 0;
   virtual void GlobalFree(LinearAddress address) = 0;
+  // GlobalMemoryStatus: total physical memory in bytes.
+  virtual std::uint32_t TotalPhysicalMemory() = 0;
 };
 
 }  // namespace platform

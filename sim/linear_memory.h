@@ -57,6 +57,8 @@ class ProcessAddressSpace : public platform::AddressSpace {
   }
   platform::LinearAddress GlobalAlloc(std::uint32_t size) override;
   void GlobalFree(platform::LinearAddress address) override;
+  std::uint32_t TotalPhysicalMemory() override { return totalPhys_; }
+  void SetTotalPhysicalMemory(std::uint32_t bytes) { totalPhys_ = bytes; }
 
   std::uint64_t GlobalBytesInUse() const { return memory_.BytesOwnedBy(owner_); }
 
@@ -64,6 +66,7 @@ class ProcessAddressSpace : public platform::AddressSpace {
   LinearMemory& memory_;
   Faults& faults_;
   std::string owner_;
+  std::uint32_t totalPhys_ = 64u * 1024 * 1024;
 };
 
 }  // namespace sim

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "basedrv/dls/dll_dls.h"
+#include "basedrv/dls/dls_api.h"
 #include "basedrv/hal/hal.h"
 
 namespace j6base {
@@ -24,5 +25,9 @@ class HalDlsHost : public dls::DlsHost {
 
 // What the engine reaches from the calling process (no memory and no common block when none is selected).
 dls::DlsEnv CurrentDlsEnv();
+// The DLS exports' view of the calling process.
+dls::DlsApiHost CurrentDlsApiHost();
+// Where DLSLoadFile notes the place and reason of a refused file (none when null).
+void SetDlsReadPlace(dls::ReadPlace* place);
 
 }  // namespace j6base
