@@ -295,7 +295,8 @@ void BenchLoad(const Sizes& s, std::vector<Row>& rows, std::vector<std::uint8_t>
     g_sink = g_sink + sum;
   });
   DLSClose(client, 0);
-  rows.push_back({"DLSLoadFile, large collection", Fmt("%.1f ms (%.0f MiB/s)", load * 1e3, file.size() / kMiB / load),
+  rows.push_back({"DLSLoadFile, large collection",
+                  Fmt("%.1f ms (%.0f MiB/s)", load * 1e3, file.size() / kMiB / load),
                   Fmt("%.1f ms read+pass", floor * 1e3), load / floor, 2});
 }
 
@@ -331,7 +332,8 @@ int PeakChild(const std::string& file, std::uint32_t dlsRam) {
   std::uint32_t status = DLSLoadFile(client, 0, &c, Pc::PcPath("BIG.DLS").c_str());
   const long after = MaxRssKiB();
   if (status != 0) Fail(std::string("DLSLoadFile: ") + dls::DlsStatusName(status));
-  std::printf("%ld %ld %llu\n", before, after, static_cast<unsigned long long>(memory.PeakBytes() - simBefore));
+  std::printf("%ld %ld %llu\n", before, after,
+              static_cast<unsigned long long>(memory.PeakBytes() - simBefore));
   return 0;
 }
 
@@ -458,10 +460,11 @@ void BenchTransfers(const Sizes& s, std::vector<Row>& rows) {
   double read = Best(reps, {}, [&] { VEXA_ReadMemoryBlock(pc.Id(), 0, 0, back.data(), count); });
   const double kib = s.transferWords * 2 / 1024.0;
   rows.push_back({Fmt("VEXA_WriteMemoryBlock, %.0f KiB", kib),
-                  Fmt("%.1f ns/word", write * 1e9 / s.transferWords),
-                  Fmt("%.1f port ops/word", writePorts), -1, -1});
-  rows.push_back({Fmt("VEXA_ReadMemoryBlock, %.0f KiB", kib), Fmt("%.1f ns/word", read * 1e9 / s.transferWords),
-                  Fmt("%.1f port ops/word", readPorts), -1, -1});
+                  Fmt("%.1f ns/word", write * 1e9 / s.transferWords), Fmt("%.1f port ops/word", writePorts),
+                  -1, -1});
+  rows.push_back({Fmt("VEXA_ReadMemoryBlock, %.0f KiB", kib),
+                  Fmt("%.1f ns/word", read * 1e9 / s.transferWords), Fmt("%.1f port ops/word", readPorts), -1,
+                  -1});
 }
 
 std::string Hex(std::uint32_t value) {
@@ -513,11 +516,12 @@ void BenchMicrocode(const Sizes& s, std::vector<Row>& rows) {
 
 void Usage(std::FILE* out) {
   std::fprintf(out,
-               "usage: j6bench [--quick] [--reps N]\n"
+               "usage: j6bench [--quick] [--reps N] [--only load|compact|transfer|ucode]\n"
                "Measures DLSLoadFile, DLSCompactMemory, VEXA_WriteMemoryBlock/ReadMemoryBlock and\n"
                "VEXA_LoadUCode on a simulated PC against floors taken in the same run, and prints a table.\n"
                "  --quick   tiny sizes, one run each (checks that everything still works)\n"
-               "  --reps N  runs per figure, best one counts (default 5)\n");
+               "  --reps N  runs per figure, best one counts (default 5)\n"
+               "  --only X  one measurement (for profiling); the peak memory run goes with all\n");
 }
 
 }  // namespace
@@ -525,6 +529,7 @@ void Usage(std::FILE* out) {
 int main(int argc, char** argv) {
   Sizes s;
   std::optional<int> reps;
+  std::string only;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
     if (arg == "--help" || arg == "-h") {
@@ -535,6 +540,8 @@ int main(int argc, char** argv) {
     } else if (arg == "--reps" && i + 1 < argc) {
       reps = std::atoi(argv[++i]);
       if (*reps < 1) Fail("--reps needs a positive number");
+    } else if (arg == "--only" && i + 1 < argc) {
+      only = argv[++i];
     } else if (arg == "--peak-child" && i + 2 < argc) {
       return PeakChild(argv[i + 1], std::uint32_t(std::strtoul(argv[i + 2], nullptr, 10)));
     } else {
@@ -546,16 +553,19 @@ int main(int argc, char** argv) {
 
   std::vector<Row> rows;
   std::vector<std::uint8_t> file;
-  BenchLoad(s, rows, &file);
-  BenchPeak(s, file, rows);
-  BenchCompact(s, rows);
-  BenchTransfers(s, rows);
-  BenchMicrocode(s, rows);
+  auto wanted = [&](const char* name) { return only.empty() || only == name; };
+  if (wanted("load")) BenchLoad(s, rows, &file);
+  if (only.empty()) BenchPeak(s, file, rows);
+  if (wanted("compact")) BenchCompact(s, rows);
+  if (wanted("transfer")) BenchTransfers(s, rows);
+  if (wanted("ucode")) BenchMicrocode(s, rows);
   PrintTable(rows);
   bool met = true;
   for (const Row& r : rows)
     if (r.goal >= 0 && r.ratio > r.goal) met = false;
-  std::printf("\nGoals %s. Figures are the best of %d runs, in CPU time; ratios compare with floors taken in this run.\n",
-              met ? "met" : "NOT all met", s.reps);
+  std::printf(
+      "\nGoals %s. Figures are the best of %d runs, in CPU time; ratios compare with floors taken in this "
+      "run.\n",
+      met ? "met" : "NOT all met", s.reps);
   return 0;
 }
