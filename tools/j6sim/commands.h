@@ -33,6 +33,7 @@ Command& AddInstall95Command(CLI::App& app);
 // placeholder J6AUDIO.INF and a stand-in J6CVXD.VXD with a version resource.
 void WriteStandInDisk95(const std::filesystem::path& dir);
 Command& AddGmBanksCommand(CLI::App& app);
+Command& AddDlsCommand(CLI::App& app);
 
 // Runs j6sim with the given arguments (argv[0] included), writing to out and err; returns the exit
 // status: 0 success, 1 the action failed, 2 a bad command line or an unreadable machine folder.

@@ -31,6 +31,7 @@ int Run(int argc, const char* const* argv, std::ostream& out, std::ostream& err)
   AddAppletCommand(app);
   AddInstall95Command(app);
   AddGmBanksCommand(app);
+  AddDlsCommand(app);
 
   try {
     app.parse(argc, argv);
