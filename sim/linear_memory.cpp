@@ -17,15 +17,25 @@ platform::LinearAddress LinearMemory::Allocate(std::uint32_t size, const std::st
   region.bytes.assign(size, 0);
   region.owner = owner;
   regions_.emplace(region.base, std::move(region));
+  inUse_ += size;
+  if (inUse_ > peak_) peak_ = inUse_;
   return static_cast<platform::LinearAddress>(base);
 }
 
 bool LinearMemory::Free(platform::LinearAddress base) {
-  return regions_.erase(base) == 1;
+  auto it = regions_.find(base);
+  if (it == regions_.end()) return false;
+  inUse_ -= it->second.bytes.size();
+  regions_.erase(it);
+  return true;
 }
 
 void LinearMemory::FreeAllOwnedBy(const std::string& owner) {
-  std::erase_if(regions_, [&](const auto& entry) { return entry.second.owner == owner; });
+  std::erase_if(regions_, [&](const auto& entry) {
+    if (entry.second.owner != owner) return false;
+    inUse_ -= entry.second.bytes.size();
+    return true;
+  });
 }
 
 const LinearMemory::Region* LinearMemory::Find(platform::LinearAddress address, std::uint32_t length) const {

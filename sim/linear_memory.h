@@ -35,12 +35,18 @@ class LinearMemory {
   const Region* RegionAt(platform::LinearAddress address) const;
   std::size_t RegionCount() const { return regions_.size(); }
   std::uint64_t BytesOwnedBy(const std::string& owner) const;
+  // Bytes of all regions now, and the most they reached since the last ResetPeak (for benchmarks).
+  std::uint64_t BytesInUse() const { return inUse_; }
+  std::uint64_t PeakBytes() const { return peak_; }
+  void ResetPeak() { peak_ = inUse_; }
 
  private:
   const Region* Find(platform::LinearAddress address, std::uint32_t length) const;
 
   std::map<platform::LinearAddress, Region> regions_;
-  std::uint64_t next_ = 0x00400000;  // low 4 MB never mapped: null and small numbers are never valid
+  std::uint64_t next_ = 0x00400000;
+  std::uint64_t inUse_ = 0;
+  std::uint64_t peak_ = 0;  // low 4 MB never mapped: null and small numbers are never valid
 };
 
 // The address space as one process sees it: the shared regions plus its own global memory.

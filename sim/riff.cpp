@@ -1,6 +1,8 @@
 #include "sim/riff.h"
 
+#include <algorithm>
 #include <cstdint>
+#include <cstring>
 
 namespace sim {
 
@@ -35,7 +37,10 @@ RiffHandle ProcessRiff::Open(const char* path) {
   FileHandle file = files_.OpenFile(path, OpenMode::kRead);
   if (file == kInvalidFileHandle) return 0;
   RiffHandle handle = next_++;
-  open_.emplace(handle, Open_{file, files_.GetFileSize(file)});
+  Open_ open;
+  open.file = file;
+  open.size = files_.GetFileSize(file);
+  open_.emplace(handle, std::move(open));
   return handle;
 }
 
@@ -46,12 +51,32 @@ void ProcessRiff::Close(RiffHandle file) {
   }
 }
 
-std::uint32_t ProcessRiff::ReadAt(Open_& open, std::uint64_t offset, void* buffer, std::uint32_t size) {
-  if (offset >= open.size) return 0;
-  if (files_.SeekFile(open.file, std::int64_t(offset), SeekFrom::kBegin) < 0) return 0;
-  std::uint32_t read = 0;
-  if (!files_.ReadFile(open.file, buffer, size, &read)) return 0;
-  return read;
+std::int64_t ProcessRiff::ReadAt(Open_& open, std::uint64_t offset, void* buffer, std::uint32_t size) {
+  auto* out = static_cast<std::uint8_t*>(buffer);
+  std::uint64_t done = 0;
+  while (done < size && offset + done < open.size) {
+    const std::uint64_t at = offset + done;
+    if (at >= open.bufferStart && at < open.bufferStart + open.bufferLength) {
+      const std::uint64_t n = std::min<std::uint64_t>(size - done, open.bufferStart + open.bufferLength - at);
+      std::memcpy(out + done, open.buffer.data() + (at - open.bufferStart), n);
+      done += n;
+      continue;
+    }
+    if (files_.SeekFile(open.file, std::int64_t(at), SeekFrom::kBegin) < 0) return -1;
+    std::uint32_t got = 0;
+    if (size - done >= kBufferSize) {
+      if (!files_.ReadFile(open.file, out + done, std::uint32_t(size - done), &got)) return -1;
+      done += got;
+      break;
+    }
+    open.buffer.resize(kBufferSize);
+    open.bufferLength = 0;
+    if (!files_.ReadFile(open.file, open.buffer.data(), kBufferSize, &got)) return -1;
+    open.bufferStart = at;
+    open.bufferLength = got;
+    if (got == 0) break;
+  }
+  return std::int64_t(done);
 }
 
 std::uint32_t ProcessRiff::Descend(RiffHandle file, ChunkInfo* chunk, const ChunkInfo* parent,
@@ -61,13 +86,12 @@ std::uint32_t ProcessRiff::Descend(RiffHandle file, ChunkInfo* chunk, const Chun
   if (!chunk) return kMmsyserrInvalParam;
   const std::uint32_t wantId = chunk->id;
   const std::uint32_t wantType = chunk->type;
-  const std::int64_t start = files_.SeekFile(open->file, 0, SeekFrom::kCurrent);
-  if (start < 0) return kMmioErrCannotSeek;
+  const std::uint64_t start = open->pos;
   const std::uint64_t end = parent ? std::uint64_t(parent->dataOffset) + parent->size : open->size;
 
   // Every step moves on by at least the 8-byte header and the search stops at the end of the file
   // or the parent, so it always ends.
-  for (std::uint64_t pos = std::uint64_t(start); pos + 8 <= end && pos + 8 <= open->size;) {
+  for (std::uint64_t pos = start; pos + 8 <= end && pos + 8 <= open->size;) {
     std::uint8_t header[12];
     if (ReadAt(*open, pos, header, 8) < 8) break;
     const std::uint32_t id = Le32(header);
@@ -91,12 +115,12 @@ std::uint32_t ProcessRiff::Descend(RiffHandle file, ChunkInfo* chunk, const Chun
     else if (flags & kMmioFindList)
       match = id == kList && (wantType == 0 || type == wantType);
     if (match) {
-      files_.SeekFile(open->file, std::int64_t(pos + 8 + (isForm ? 4 : 0)), SeekFrom::kBegin);
+      open->pos = pos + 8 + (isForm ? 4 : 0);
       return 0;
     }
     pos += 8 + Padded(size);
   }
-  files_.SeekFile(open->file, start, SeekFrom::kBegin);
+  open->pos = start;
   return kMmioErrChunkNotFound;
 }
 
@@ -106,7 +130,7 @@ std::uint32_t ProcessRiff::Ascend(RiffHandle file, ChunkInfo* chunk) {
   if (!chunk) return kMmsyserrInvalParam;
   const std::uint64_t target = std::uint64_t(chunk->dataOffset) + Padded(chunk->size);
   if (target > 0x7FFFFFFF) return kMmioErrCannotSeek;
-  if (files_.SeekFile(open->file, std::int64_t(target), SeekFrom::kBegin) < 0) return kMmioErrCannotSeek;
+  open->pos = target;
   return 0;
 }
 
@@ -114,8 +138,9 @@ std::int32_t ProcessRiff::Read(RiffHandle file, void* buffer, std::int32_t size)
   Open_* open = Find(file);
   if (!open || size < 0 || (size > 0 && !buffer)) return -1;
   if (size == 0) return 0;
-  std::uint32_t read = 0;
-  if (!files_.ReadFile(open->file, buffer, std::uint32_t(size), &read)) return -1;
+  const std::int64_t read = ReadAt(*open, open->pos, buffer, std::uint32_t(size));
+  if (read < 0) return -1;
+  open->pos += std::uint64_t(read);
   return std::int32_t(read);
 }
 
@@ -128,7 +153,7 @@ std::int32_t ProcessRiff::Seek(RiffHandle file, std::int32_t offset, int origin)
       target = offset;
       break;
     case 1:
-      target = files_.SeekFile(open->file, 0, SeekFrom::kCurrent) + offset;
+      target = std::int64_t(open->pos) + offset;
       break;
     // As the multimedia routines do: the offset is taken back from the end.
     case 2:
@@ -138,7 +163,7 @@ std::int32_t ProcessRiff::Seek(RiffHandle file, std::int32_t offset, int origin)
       return -1;
   }
   if (target < 0 || target > 0x7FFFFFFF) return -1;
-  if (files_.SeekFile(open->file, target, SeekFrom::kBegin) < 0) return -1;
+  open->pos = std::uint64_t(target);
   return std::int32_t(target);
 }
 

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <map>
+#include <vector>
 
 #include "platform/files.h"
 #include "platform/riff.h"
@@ -25,13 +26,20 @@ class ProcessRiff : public platform::RiffReader {
   std::int32_t Seek(platform::RiffHandle file, std::int32_t offset, int origin) override;
 
  private:
+  // The multimedia routines read a file opened for buffered reading through a buffer of this size;
+  // reads of at least its size pass it by.
+  static constexpr std::uint32_t kBufferSize = 8192;
   struct Open_ {
     platform::FileHandle file;
     std::uint64_t size;
+    std::uint64_t pos = 0;  // the position the routines report, which the file's own may run ahead of
+    std::vector<std::uint8_t> buffer;
+    std::uint64_t bufferStart = 0;
+    std::uint64_t bufferLength = 0;
   };
   Open_* Find(platform::RiffHandle file);
-  // Reads up to `size` bytes at `offset`; returns the count read.
-  std::uint32_t ReadAt(Open_& open, std::uint64_t offset, void* buffer, std::uint32_t size);
+  // Reads up to `size` bytes at `offset`; returns the count read, or -1 when the file refuses.
+  std::int64_t ReadAt(Open_& open, std::uint64_t offset, void* buffer, std::uint32_t size);
 
   platform::FileSystem& files_;
   std::map<platform::RiffHandle, Open_> open_;

@@ -148,10 +148,19 @@ std::uint32_t GetRegionInfoStruc(DlsLoad& load) {
 std::uint32_t GetWaveInfo(DlsLoad& load, std::uint32_t tableIndex) {
   auto buf = load.Buffer();
   std::uint32_t offset = GetLe32(buf, pbuf::kPoolOffsets + 4 * tableIndex);
+  // This runs once per region over every wave record, so a whole buffer is read in place.
+  auto le32 = [](const std::uint8_t* p) {
+    return std::uint32_t(p[0]) | std::uint32_t(p[1]) << 8 | std::uint32_t(p[2]) << 16 |
+           std::uint32_t(p[3]) << 24;
+  };
+  const bool whole = buf.size() >= pbuf::Wave(pbuf::kWaveCount);
   for (std::uint32_t w = 0; w < pbuf::kWaveCount; ++w) {
     std::uint32_t at = pbuf::Wave(w);
-    if (GetLe32(buf, at + wave::kSetUp) != 0 && GetLe32(buf, at + wave::kPoolOffset) == offset)
-      return load.parseBuffer + at;
+    const bool match =
+        whole
+            ? le32(buf.data() + at + wave::kSetUp) != 0 && le32(buf.data() + at + wave::kPoolOffset) == offset
+            : GetLe32(buf, at + wave::kSetUp) != 0 && GetLe32(buf, at + wave::kPoolOffset) == offset;
+    if (match) return load.parseBuffer + at;
   }
   PutLe32(buf, pbuf::Wave(tableIndex) + wave::kPoolOffset, offset);
   return load.parseBuffer + pbuf::Wave(tableIndex);

@@ -29,8 +29,9 @@ void FromMmckinfo(const MMCKINFO& info, ChunkInfo* chunk) {
 }  // namespace
 
 RiffHandle Win32RiffReader::Open(const char* path) {
-  // mmioOpenA takes a writable name, though it does not write it when opening for reading.
-  return reinterpret_cast<RiffHandle>(mmioOpenA(const_cast<char*>(path), nullptr, MMIO_READ));
+  // mmioOpenA takes a writable name, though it does not write it when opening for reading. Buffered:
+  // the DLS reader makes many small reads.
+  return reinterpret_cast<RiffHandle>(mmioOpenA(const_cast<char*>(path), nullptr, MMIO_READ | MMIO_ALLOCBUF));
 }
 
 void Win32RiffReader::Close(RiffHandle file) {
