@@ -11,3 +11,5 @@ export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 ctest --preset host-asan
 # Then the Windows builds, their objdump checks and the runs under Wine.
 scripts/test-windows.sh
+# Then a short run of every fuzz target (clang, libFuzzer).
+scripts/fuzz-smoke.sh
