@@ -17,8 +17,8 @@ class DeviceIo {
   virtual DeviceHandle Open(const char* name) = 0;
   virtual bool Close(DeviceHandle device) = 0;
   // DeviceIoControl without overlapped I/O: true on success, `returned` gets the output byte count.
-  virtual bool Control(DeviceHandle device, std::uint32_t code, const void* in, std::uint32_t inSize, void* out,
-                       std::uint32_t outSize, std::uint32_t* returned) = 0;
+  virtual bool Control(DeviceHandle device, std::uint32_t code, const void* in, std::uint32_t inSize,
+                       void* out, std::uint32_t outSize, std::uint32_t* returned) = 0;
 };
 
 }  // namespace platform

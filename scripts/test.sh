@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Sets up the machine if needed, then builds and runs every test under AddressSanitizer and
-# UndefinedBehaviorSanitizer, then the Windows builds and their tests (scripts/test-windows.sh).
+# UndefinedBehaviorSanitizer, then the Windows builds and their tests (scripts/test-windows.sh), then a
+# short run of every fuzz target (scripts/fuzz-smoke.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup-host.sh

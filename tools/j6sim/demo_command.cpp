@@ -12,8 +12,8 @@
 #include <fstream>
 
 #include "install95/installer_app.h"
-#include "sim/drive.h"
 #include "sim/dls_writer.h"
+#include "sim/drive.h"
 #include "sim/machine.h"
 #include "sim/process.h"
 #include "sim/processes.h"
