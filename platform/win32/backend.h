@@ -129,6 +129,7 @@ class Win32AddressSpace final : public AddressSpace {
   bool Contains(LinearAddress address, std::uint32_t length) override;
   LinearAddress GlobalAlloc(std::uint32_t size) override;
   void GlobalFree(LinearAddress address) override;
+  std::uint32_t TotalPhysicalMemory() override;
 };
 
 class Win32Processes final : public Processes {

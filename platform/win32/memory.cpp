@@ -39,4 +39,12 @@ void Win32AddressSpace::GlobalFree(LinearAddress address) {
   if (address) ::GlobalFree(reinterpret_cast<HGLOBAL>(std::uintptr_t{address}));
 }
 
+std::uint32_t Win32AddressSpace::TotalPhysicalMemory() {
+  MEMORYSTATUS status{};
+  status.dwLength = sizeof status;
+  ::GlobalMemoryStatus(&status);
+  // GlobalMemoryStatus saturates at 4 GB on 32-bit Windows; the 64-bit field can hold more.
+  return status.dwTotalPhys > 0xFFFFFFFFu ? 0xFFFFFFFFu : static_cast<std::uint32_t>(status.dwTotalPhys);
+}
+
 }  // namespace platform::win32
