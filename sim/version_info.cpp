@@ -190,8 +190,10 @@ bool QueryVersionValue(std::span<std::uint8_t> block, const char* subBlock, cons
     if (length) *length = static_cast<std::uint32_t>(chars + 1);
     return true;
   }
-  *value = &block[current->value];
-  if (length) *length = current->valueLength;
+  // A damaged block may claim more value bytes than it holds: hand back only what lies inside it.
+  const std::size_t inside = current->end > current->value ? current->end - current->value : 0;
+  *value = block.data() + current->value;
+  if (length) *length = static_cast<std::uint32_t>(std::min<std::size_t>(current->valueLength, inside));
   return true;
 }
 

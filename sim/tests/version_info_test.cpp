@@ -63,6 +63,19 @@ TEST(VersionResource, root_gives_the_fixed_file_info) {
   EXPECT_EQ(signature, 0xFEEF04BDu);
 }
 
+TEST(VersionResource, a_value_longer_than_its_block_is_cut_to_the_block) {
+  auto block = BlockOf(sim::MakeVersionedPe("2.0"));
+  ASSERT_GE(block.size(), 4u);
+  const std::uint16_t rootLength = static_cast<std::uint16_t>(block[0] | block[1] << 8);
+  block[2] = 0xFF;  // the root claims 65,535 bytes of fixed file information
+  block[3] = 0xFF;
+  const void* value = nullptr;
+  std::uint32_t length = 0;
+  ASSERT_TRUE(sim::QueryVersionValue(block, "\\", &value, &length));
+  const auto* p = static_cast<const std::uint8_t*>(value);
+  EXPECT_LE(p + length, block.data() + rootLength);
+}
+
 TEST(VersionResource, damaged_or_foreign_files_have_none) {
   auto good = sim::MakeVersionedPe("1.0");
   EXPECT_FALSE(sim::FindVersionResource(sim::MakePeFile({})).has_value());
