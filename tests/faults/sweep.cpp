@@ -182,13 +182,15 @@ SweepFigures RunSweep(const Flow& flow) {
   for (std::size_t i = 0; i < all.size(); i += step) chosen.push_back(all[i]);
   figures.totalHits = all.size();
 
-  std::map<std::string, std::string> strays;  // file -> the first fault that left it
+  std::map<std::string, std::string> strays;                   // file -> the first fault that left it
+  std::map<std::string, std::map<std::string, int>> outcomes;  // point -> outcome -> runs
   for (const auto& [point, n] : chosen) {
     SCOPED_TRACE(flow.name + ": " + point + " hit " + std::to_string(n + 1) + " fails");
     const RunResult r = once(point, n, true);
     ++figures.injected;
     if (r.fired) ++figures.fired;
     const Outcome& o = r.outcome;
+    ++outcomes[point][o.detail];
     EXPECT_TRUE(o.ok) << o.detail;
     for (const auto& p : o.problems) ADD_FAILURE() << p << " (" << o.detail << ")";
     for (const auto& [key, text] : r.registry) {
@@ -244,6 +246,12 @@ SweepFigures RunSweep(const Flow& flow) {
   std::printf("[ sweep    ] %s: hits %s\n", flow.name.c_str(), points.c_str());
   std::printf("[ sweep    ] %s: %zu hits, %zu faults injected (%zu reached), %.1f s\n", flow.name.c_str(),
               figures.totalHits, figures.injected, figures.fired, figures.seconds);
+  for (const auto& [point, details] : outcomes) {
+    std::string line;
+    for (const auto& [detail, runs] : details)
+      line += (line.empty() ? "" : "; ") + detail + (runs > 1 ? " (" + std::to_string(runs) + " runs)" : "");
+    std::printf("[ sweep    ] %s: %s fails: %s\n", flow.name.c_str(), point.c_str(), line.c_str());
+  }
   for (const auto& [path, fault] : strays)
     std::printf("[ sweep    ] %s: %s left after %s failed\n", flow.name.c_str(), path.c_str(), fault.c_str());
   return figures;

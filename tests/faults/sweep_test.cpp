@@ -10,6 +10,7 @@
 #include "install95/installer_app.h"
 #include "sim/drive.h"
 #include "sim/faults.h"
+#include "sim/gm_banks.h"
 #include "sim/machine.h"
 #include "sim/process.h"
 #include "sim/ui.h"
@@ -101,6 +102,9 @@ void PrepareDisk(sim::Machine& machine) {
       {"AUTOEXEC.DOS", "@ECHO OFF\r\nPATH C:\\DOS\r\n"}};
   for (const auto& [name, text] : startup)
     std::ofstream(machine.DriveRoot() / name, std::ios::binary) << text;
+  // A rename another program left for the next start, which must survive every [Rename] write.
+  std::ofstream(machine.DriveRoot() / "WINDOWS" / "wininit.ini", std::ios::binary)
+      << "[Settings]\r\nUninstall=1\r\n[Rename]\r\nNUL=C:\\OLD.DRV\r\n";
   auto process = machine.StartProcess("REGEDIT.EXE");
   platform::Registry& registry = *process->Os().registry;
   SetString(registry, platform::kHkeyLocalMachine, "Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce",
@@ -200,9 +204,10 @@ TEST(Sweep, windows95_installer_removes_windows_and_dos_drivers) {
 
 // Loading j6base and starting the card: VEXA_Initialize with the DLS engine's start, then VEXA_Exit.
 // A start that fails reports a status; nothing may stay allocated either way.
-TEST(Sweep, library_start_with_the_dls_engine) {
+Flow LibraryStart(std::string name, std::function<void(sim::Machine&)> prepare) {
   Flow flow;
-  flow.name = "library-start";
+  flow.name = std::move(name);
+  flow.prepare = std::move(prepare);
   flow.run = [](sim::Machine& machine, FaultWindow& window) {
     Outcome o;
     auto process = machine.StartProcess("j6sim.exe");
@@ -223,8 +228,29 @@ TEST(Sweep, library_start_with_the_dls_engine) {
       o.problems.push_back("shared allocations left");
     return o;
   };
-  const auto f = RunSweep(flow);
-  for (const char* point : {"device.request"}) EXPECT_GT(f.hits.count(point), 0u) << point << " never asked";
+  return flow;
+}
+
+TEST(Sweep, library_start_with_the_dls_engine) {
+  const auto f = RunSweep(LibraryStart("library-start", nullptr));
+  EXPECT_GT(f.hits.count("device.request"), 0u);
+}
+
+// The same with the General MIDI bank in PC memory: the bank file is read at the start.
+TEST(Sweep, library_start_with_a_ram_bank) {
+  auto prepare = [](sim::Machine& machine) {
+    sim::InstallGmBanks(machine, {1}, 64 * 1024);
+    auto process = machine.StartProcess("REGEDIT.EXE");
+    platform::HKey key = 0;
+    ASSERT_EQ(process->Os().registry->CreateKey(platform::kHkeyLocalMachine,
+                                                "System\\CurrentControlSet\\Services\\VxD\\ORVANTIS", &key),
+              0u);
+    process->Os().registry->SetDefaultValue(key, "Config\\SysMemGMBankSize", "1048576");
+    process->Os().registry->CloseKey(key);
+  };
+  const auto f = RunSweep(LibraryStart("library-start-ram-bank", prepare));
+  for (const char* point : {"device.request", "file.read"})
+    EXPECT_GT(f.hits.count(point), 0u) << point << " never asked";
 }
 
 }  // namespace
