@@ -10,7 +10,9 @@
 #include "sim/file_queue.h"
 #include "sim/machine.h"
 #include "sim/nt_restart.h"
+#include "sim/pending_file_ops.h"
 #include "sim/process.h"
+#include "sim/registry.h"
 #include "sim/ui.h"
 #include "tests/faults/sweep.h"
 #include "tools/ntdisk/nt_disk.h"
@@ -62,10 +64,35 @@ RunNt RunSetup(sim::Machine& machine, const char* choice, FaultWindow* window) {
   return r;
 }
 
+const std::string kNt = "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\";
+
 void PrepareDisk(sim::Machine& machine) {
   ntdisk::NtDiskOptions options;
   options.bankBytes[0] = 4096, options.bankBytes[1] = 8192, options.bankBytes[2] = 16384;
   ntdisk::WriteNtDisk(machine.DriveRoot() / "J6DISK", options);
+  // Another driver's registration in the places setup cleans, and a file operation another program
+  // left for the restart: every run must keep them.
+  auto& store = machine.Get<sim::RegistryStore>();
+  const std::string midi = "mpu401.dll";
+  store.CreatePath(kNt + "Drivers32")->SetValue("midi", platform::kRegSz, {midi.begin(), midi.end() + 1});
+  store.CreatePath(kNt + "drivers.desc")->SetValue(midi, platform::kRegSz, {'M', 'P', 'U', 0});
+  store.CreatePath(
+      "HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\MediaResources\\MIDI\\mpu401.dll<0000>");
+  sim::AddPendingFileOperation(store, {"C:\\OLD.SYS", "", false});
+}
+
+// What of another program's registry entries the run lost.
+std::vector<std::string> OthersLost(sim::Machine& machine) {
+  std::vector<std::string> lost;
+  auto& store = machine.Get<sim::RegistryStore>();
+  auto drivers = store.FindPath(kNt + "Drivers32");
+  if (!drivers || !drivers->FindValue("midi")) lost.push_back("Drivers32 \"midi\" of another driver lost");
+  auto desc = store.FindPath(kNt + "drivers.desc");
+  if (!desc || !desc->FindValue("mpu401.dll")) lost.push_back("drivers.desc of another driver lost");
+  auto pending = sim::PendingFileOperations(store);
+  if (pending.empty() || pending.front().source != "C:\\OLD.SYS")
+    lost.push_back("another program's pending file operation lost");
+  return lost;
 }
 
 // Installed and restarted: both kernel drivers run, so their files are in use.
@@ -75,6 +102,7 @@ void PrepareInstalled(sim::Machine& machine) {
   ASSERT_EQ(r.status, 0) << r.stopped;
   machine.Save();
   sim::RestartNtMachine(machine);
+  sim::AddPendingFileOperation(machine.Get<sim::RegistryStore>(), {"C:\\OLD.SYS", "", false});
 }
 
 // Setup reports no failure of its own: whatever fails, the run goes on to the restart offer.
@@ -106,6 +134,7 @@ Flow SetupFlow(std::string name, std::function<void(sim::Machine&)> prepare, con
     o.ok = r.status == 0 && r.stopped.empty() && Shown(r.transcript, "closed dialog 132 (");
     o.detail = "exit " + std::to_string(r.status) + (r.stopped.empty() ? "" : ", user stopped: " + r.stopped);
     o.skipped = r.skipped;
+    o.problems = OthersLost(machine);
     return o;
   };
   return flow;
