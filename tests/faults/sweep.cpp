@@ -121,6 +121,8 @@ SweepFigures RunSweep(const Flow& flow) {
   fs::create_directories(base);
   {
     auto machine = sim::Machine::Create(templateDir, sim::MachineConfig::Defaults(flow.family));
+    // The keys a freshly installed Windows has, as j6sim new makes them.
+    sim::AddFreshWindowsKeys(machine->Get<sim::RegistryStore>());
     if (flow.prepare) flow.prepare(*machine);
     machine->Save();
   }
@@ -182,15 +184,16 @@ SweepFigures RunSweep(const Flow& flow) {
   for (std::size_t i = 0; i < all.size(); i += step) chosen.push_back(all[i]);
   figures.totalHits = all.size();
 
-  std::map<std::string, std::string> strays;                   // file -> the first fault that left it
-  std::map<std::string, std::map<std::string, int>> outcomes;  // point -> outcome -> runs
+  std::map<std::string, std::string> strays;  // file -> the first fault that left it
+  std::map<std::string, std::map<std::string, std::vector<std::uint64_t>>>
+      outcomes;  // point -> outcome -> hits
   for (const auto& [point, n] : chosen) {
     SCOPED_TRACE(flow.name + ": " + point + " hit " + std::to_string(n + 1) + " fails");
     const RunResult r = once(point, n, true);
     ++figures.injected;
     if (r.fired) ++figures.fired;
     const Outcome& o = r.outcome;
-    ++outcomes[point][o.detail];
+    outcomes[point][o.detail].push_back(n + 1);
     EXPECT_TRUE(o.ok) << o.detail;
     for (const auto& p : o.problems) ADD_FAILURE() << p << " (" << o.detail << ")";
     for (const auto& [key, text] : r.registry) {
@@ -248,8 +251,13 @@ SweepFigures RunSweep(const Flow& flow) {
               figures.totalHits, figures.injected, figures.fired, figures.seconds);
   for (const auto& [point, details] : outcomes) {
     std::string line;
-    for (const auto& [detail, runs] : details)
-      line += (line.empty() ? "" : "; ") + detail + (runs > 1 ? " (" + std::to_string(runs) + " runs)" : "");
+    for (const auto& [detail, hits] : details) {
+      std::string which;
+      for (std::size_t i = 0; i < hits.size() && i < 12; ++i)
+        which += (i ? "," : "") + std::to_string(hits[i]);
+      if (hits.size() > 12) which += ",... " + std::to_string(hits.size()) + " runs";
+      line += (line.empty() ? "" : "; ") + detail + " (hit " + which + ")";
+    }
     std::printf("[ sweep    ] %s: %s fails: %s\n", flow.name.c_str(), point.c_str(), line.c_str());
   }
   for (const auto& [path, fault] : strays)

@@ -109,14 +109,6 @@ void PrepareDisk(sim::Machine& machine) {
   platform::Registry& registry = *process->Os().registry;
   SetString(registry, platform::kHkeyLocalMachine, "Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce",
             nullptr, "");
-  // The tray setting an installation turns the volume icon on in.
-  platform::HKey tray = 0;
-  ASSERT_EQ(registry.CreateKey(platform::kHkeyCurrentUser,
-                               "Software\\Microsoft\\Windows\\CurrentVersion\\Applets\\SysTray", &tray),
-            0u);
-  const std::uint8_t services[4] = {1, 0, 0, 0};
-  registry.SetValue(tray, "Services", platform::kRegBinary, services, 4);
-  registry.CloseKey(tray);
   // Another card's device, which no run may touch.
   SetString(registry, platform::kHkeyLocalMachine, kMedia + "wave\\other.drv<0000>", "DeviceID",
             "PCI\\VEN_1234&DEV_5678");
@@ -196,8 +188,13 @@ TEST(Sweep, windows95_installer_updates_with_a_driver_file_in_use) {
     EXPECT_GT(f.hits.count(point), 0u) << point << " never asked";
 }
 
-TEST(Sweep, windows95_installer_removes_windows_and_dos_drivers) {
-  const auto f = RunSweep(Installer95("install95-remove", PrepareInstalled, "1008 1010"));
+TEST(Sweep, windows95_installer_removes_windows_and_dos_drivers_with_a_file_in_use) {
+  // A driver file in use: its deletion is deferred through wininit.ini.
+  auto prepare = [](sim::Machine& machine) {
+    PrepareInstalled(machine);
+    ASSERT_TRUE(machine.Get<sim::Drive>().SetInUse("C:\\WINDOWS\\SYSTEM\\j6wave.drv", true));
+  };
+  const auto f = RunSweep(Installer95("install95-remove", prepare, "1008 1010"));
   for (const char* point : {"file.delete", "file.create", "file.write", "registry.write"})
     EXPECT_GT(f.hits.count(point), 0u) << point << " never asked";
 }
@@ -220,6 +217,9 @@ Flow LibraryStart(std::string name, std::function<void(sim::Machine&)> prepare) 
       std::uint32_t id = 0;
       const std::uint32_t status = VEXA_Initialize(machine.Config().card.hardwareKey, &id);
       o.detail = "VEXA_Initialize " + std::to_string(status);
+      // A request the card's start needs refuses the start (2); one it can do without (the common
+      // block, the DLS services, a bank file that falls back to the ROM) leaves the card working.
+      o.ok = status == VEXA_OK || status == 2;
       if (status == VEXA_OK) VEXA_Exit(id);
     }
     window.Disarm();
