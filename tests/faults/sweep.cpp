@@ -234,6 +234,11 @@ SweepFigures RunSweep(const Flow& flow) {
               : restarted != r.restarted.end() && restarted->second == cleanRestarted->second;
       EXPECT_TRUE(asBefore || asClean || asCleanAfterRestart)
           << path << " neither as it was nor as a clean run leaves it";
+      // And what the restart does with it: a deletion deferred without its replacement loses the file.
+      const bool keptAfterRestart = restarted != r.restarted.end() && restarted->second == content;
+      EXPECT_TRUE(keptAfterRestart || asCleanAfterRestart ||
+                  (restarted == r.restarted.end() && isSkipped(path)))
+          << path << " after the restart neither as it was nor as a clean run leaves it";
     }
     for (const auto& [path, content] : r.files)
       if (!beforeFiles.count(path) && !clean.files.count(path))
