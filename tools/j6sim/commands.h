@@ -7,6 +7,11 @@
 #include <iosfwd>
 #include <string>
 
+namespace sim {
+class Machine;
+class SimUi;
+}  // namespace sim
+
 namespace j6sim {
 
 // A subcommand's action writes to `out` and returns the exit status.
@@ -29,6 +34,16 @@ Command& AddCardCommand(CLI::App& app);
 Command& AddAppletCommand(CLI::App& app);
 Command& AddInstall95Command(CLI::App& app);
 Command& AddSetupNtCommand(CLI::App& app);
+
+// Puts `disk` (empty: the NT disk of this build) on drive C as C:\J6DISK, runs setup from it with `user`,
+// and carries out the restart it asks for; returns setup's exit status.
+int RunSetupNt(sim::Machine& machine, sim::SimUi& user, const std::string& disk, const std::string& args,
+               std::ostream& out);
+
+// Opens the J6 Audio item of the Control Panel on an NT machine where setup installed the applet. The
+// user picks `pick` (rom, 1mb, 2mb, 4mb or empty) and clicks OK, or Cancel; or is asked at the terminal.
+int RunApplet(sim::Machine& machine, const std::string& pick, bool cancel, bool interactive,
+              std::ostream& out);
 
 // Writes the Windows 95 installation disk j6sim install95 uses without --disk (see disk95/disk95.h).
 void WriteStandInDisk95(const std::filesystem::path& dir);

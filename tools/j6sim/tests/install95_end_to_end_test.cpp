@@ -209,6 +209,14 @@ TEST(Demo, installs_in_install_mode_and_the_restart_puts_the_busy_driver_in_plac
   EXPECT_NE(r.out.find("\"OVSetupProfile\": 20 00"), std::string::npos);
   EXPECT_NE(r.out.find("  | @LH C:\\WINDOWS\\J6LEGACY.COM /w=C:\\WINDOWS"), std::string::npos);
   EXPECT_NE(r.out.find("replaced C:\\WINDOWS\\system\\j6wave.drv by C:\\WINDOWS\\j6a"), std::string::npos);
+  // Then the NT machine: setup installs the driver, and the applet picks a bank.
+  EXPECT_NE(r.out.find("service running: J6KNLDRV"), std::string::npos);
+  EXPECT_NE(r.out.find("\"GmFile\" = 15"), std::string::npos);
+  EXPECT_NE(r.out.find("> click 1102 \"2 MB PC RAM\""), std::string::npos);
+  EXPECT_NE(r.out.find("Registry: wrote HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services\\j6knldrv\\"
+                       "Parameters\\Device0 \"GmBank\" = 2 (REG_DWORD)"),
+            std::string::npos)
+      << r.out;
 }
 
 }  // namespace
