@@ -14,6 +14,7 @@
 #include "sim/processes.h"
 #include "sim/registry.h"
 #include "sim/services.h"
+#include "tests/support/test_folder.h"
 
 namespace {
 
@@ -23,8 +24,7 @@ using namespace platform;
 class NtFacilities : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = fs::temp_directory_path() / ("j6-ntfac-" + std::to_string(::getpid()) + "-" +
-                                        ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    dir_ = j6_testing::TestFolder("j6-ntfac");
     fs::remove_all(dir_);
     Make(WindowsFamily::kNt);
   }
