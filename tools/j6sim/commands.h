@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <functional>
 #include <iosfwd>
+#include <map>
 #include <string>
 
 namespace sim {
@@ -44,6 +45,10 @@ int RunSetupNt(sim::Machine& machine, sim::SimUi& user, const std::string& disk,
 // user picks `pick` (rom, 1mb, 2mb, 4mb or empty) and clicks OK, or Cancel; or is asked at the terminal.
 int RunApplet(sim::Machine& machine, const std::string& pick, bool cancel, bool interactive,
               std::ostream& out);
+
+// The scripted user's step for an --answer QUESTION=yes|no: "answer yes if QUESTION", where QUESTION is
+// text of the message box or one of the short names in `aliases`. A malformed answer is a MachineError.
+std::string AnswerStep(const std::string& answer, const std::map<std::string, std::string>& aliases);
 
 // Writes the Windows 95 installation disk j6sim install95 uses without --disk (see disk95/disk95.h).
 void WriteStandInDisk95(const std::filesystem::path& dir);

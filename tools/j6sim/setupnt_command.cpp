@@ -50,15 +50,8 @@ std::vector<sim::UiStep> BuildSteps(const Options& o) {
   if (o.choose == "install") add("@102 check 1001");
   if (o.choose == "remove") add("@102 check 1002");
   add("@102 click OK");
-  for (const auto& answer : o.answers) {
-    auto eq = answer.find('=');
-    std::string question = answer.substr(0, eq);
-    std::string reply = eq == std::string::npos ? "" : answer.substr(eq + 1);
-    if (question.empty() || (reply != "yes" && reply != "no"))
-      throw sim::MachineError("--answer takes QUESTION=yes or QUESTION=no, not '" + answer + "'");
-    if (question == "up-to-date") question = "Up-to-date driver detected";
-    add("answer " + reply + " if " + question);
-  }
+  for (const auto& answer : o.answers)
+    add(AnswerStep(answer, {{"up-to-date", "Up-to-date driver detected"}}));
   if (!o.reboot.empty()) add(std::string("@132 check ") + (o.reboot == "yes" ? "1015" : "1002"));
   add("@132 click Finish");
   add("@135 click Finish");
