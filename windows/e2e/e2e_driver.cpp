@@ -216,11 +216,11 @@ void CheckPage(const char* name, HWND page, const DialogTemplate& dialog) {
       used[i] = found = true;
       if (fixedText)
         Check(child.text == text,
-              prefix + "control " + std::to_string(control.id) + " \"" + control.text + "\"",
+              prefix + "control " + std::to_string(control.id) + " \"" + Narrow(text) + "\"",
               "shows \"" + Narrow(child.text) + "\"");
     }
     if (!found)
-      Check(false, prefix + "control " + std::to_string(control.id) + " \"" + control.text + "\"", "missing");
+      Check(false, prefix + "control " + std::to_string(control.id) + " \"" + Narrow(text) + "\"", "missing");
   }
 }
 
