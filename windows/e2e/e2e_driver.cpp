@@ -2,7 +2,9 @@
 // leave behind in the registry and on disk:
 //   e2e_driver.exe SCENARIO SHOTS_DIR [ARGS...]
 //     setup-install DISK      SETUP.EXE in DISK: welcome, install, no restart
+//     setup-uptodate DISK     SETUP.EXE in DISK over the same version: the question answered "No"
 //     setup-remove DISK       SETUP.EXE in DISK again: welcome, remove, no restart
+//     setup-quiet DISK        SETUP.EXE /I in DISK: choice page only, install, RunOnce marker
 //     installer-nocard DISK   INSTALLER.EXE in DISK on a machine without card or driver
 //     installer-remove DISK   INSTALLER.EXE in DISK with the virtual device installed: remove it
 //     applet CPL              the Control Panel (control.exe) with the applet CPL: choose the 4 MB bank
@@ -384,26 +386,60 @@ void CheckRemoved(const std::wstring& path) {
 const std::wstring kServices = L"SYSTEM\\CurrentControlSet\\Services\\";
 const std::wstring kRunOnce = L"Software\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
 
-void SetupFrontPages(Program& setup, const std::wstring& caption, bool remove) {
-  HWND welcome = WaitForPage("setup welcome", caption, platform::kIdOk, L"Next >", &setup, 60);
-  if (!welcome) return;
-  CheckPage("setup welcome", welcome, setupnt::WelcomePageTemplate());
-  Screenshot(remove ? "setup-remove-welcome" : "setup-welcome");
-  Press(welcome, platform::kIdOk);
+// The runs of SETUP.EXE: a first installation, an installation over the same version (the up-to-date
+// question, answered "No"), a removal, and an installation with /I (no welcome and no closing page).
+enum class SetupMode { kInstall, kUpToDate, kRemove, kQuiet };
+
+std::string Tag(SetupMode mode, const char* page) {
+  static const char* const kTags[] = {"setup-install-", "setup-uptodate-", "setup-remove-", "setup-quiet-"};
+  return kTags[static_cast<int>(mode)] + std::string(page);
+}
+
+void SetupPages(Program& setup, const std::wstring& caption, SetupMode mode) {
+  if (mode != SetupMode::kQuiet) {
+    HWND welcome = WaitForPage("setup welcome", caption, platform::kIdOk, L"Next >", &setup, 60);
+    if (!welcome) return;
+    CheckPage("setup welcome", welcome, setupnt::WelcomePageTemplate());
+    Screenshot(Tag(mode, "welcome").c_str());
+    Press(welcome, platform::kIdOk);
+  }
 
   HWND choice = WaitForPage("setup choice", caption, setupnt::kIdInstallRadio,
-                            L"Install/Update Windows NT drivers", &setup, 30);
+                            L"Install/Update Windows NT drivers", &setup, 60);
   if (!choice) return;
   CheckPage("setup choice", choice, setupnt::ChoicePageTemplate());
   Check(IsChecked(choice, setupnt::kIdInstallRadio) && !IsChecked(choice, setupnt::kIdRemoveRadio),
         "setup choice starts on install/update");
-  if (remove) {
+  if (mode == SetupMode::kRemove) {
     Tick(choice, setupnt::kIdRemoveRadio);
     Check(IsChecked(choice, setupnt::kIdRemoveRadio) && !IsChecked(choice, setupnt::kIdInstallRadio),
           "setup choice: remove chosen");
   }
-  Screenshot(remove ? "setup-choice-remove" : "setup-choice-install");
+  Screenshot(Tag(mode, "choice").c_str());
   Press(choice, platform::kIdOk);
+
+  if (mode == SetupMode::kUpToDate) {
+    // The installed kernel driver has the disk's version: a message box over the choice page asks.
+    const std::wstring question = Wide(setupnt::LoadSetupString(setupnt::kStrUpToDateQuestion));
+    HWND box =
+        WaitForPage("up-to-date question", Wide(setupnt::LoadSetupString(setupnt::kStrUpToDateCaption)), IDNO,
+                    L"&No", &setup, 60);
+    if (!box) return;
+    bool shown = false;
+    for (const Child& child : ChildrenOf(box)) shown = shown || child.text == question;
+    Check(shown, "up-to-date question text");
+    Check(GetDlgItem(box, IDYES) != nullptr, "up-to-date question has Yes");
+    Screenshot(Tag(mode, "question").c_str());
+    Press(box, IDNO);
+    HWND finish = WaitForPage("setup finish", caption, platform::kIdOk, L"Finish", &setup, 60);
+    if (!finish) return;
+    CheckPage("setup finish", finish, setupnt::FinishPageTemplate());
+    Screenshot(Tag(mode, "finish").c_str());
+    Press(finish, platform::kIdOk);
+    WaitGone("setup finish", finish, 30);
+    return;
+  }
+  if (mode == SetupMode::kQuiet) return;
 
   // The work runs inside the OK handler; the restart offer follows it.
   HWND reboot = WaitForPage("setup reboot", caption, setupnt::kIdRebootYesRadio,
@@ -415,17 +451,20 @@ void SetupFrontPages(Program& setup, const std::wstring& caption, bool remove) {
   Tick(reboot, setupnt::kIdRebootNoRadio);
   Check(IsChecked(reboot, setupnt::kIdRebootNoRadio) && !IsChecked(reboot, setupnt::kIdRebootYesRadio),
         "setup reboot offer: later chosen");
-  Screenshot(remove ? "setup-remove-reboot" : "setup-reboot");
+  Screenshot(Tag(mode, "reboot").c_str());
   Press(reboot, platform::kIdOk);
   WaitGone("setup reboot", reboot, 30);
 }
 
-int SetupRun(const std::wstring& disk, bool remove) {
+int SetupRun(const std::wstring& disk, SetupMode mode) {
   const std::wstring caption = Wide(setupnt::kPageCaption);
   Program setup;
-  if (!setup.Start(L"\"" + disk + L"\\SETUP.EXE\"", disk)) return 1;
-  SetupFrontPages(setup, caption, remove);
-  setup.WaitForEnd("SETUP.EXE", 60);
+  const std::wstring switches = mode == SetupMode::kQuiet ? L" /I" : L"";
+  if (!setup.Start(L"\"" + disk + L"\\SETUP.EXE\"" + switches, disk)) return 1;
+  SetupPages(setup, caption, mode);
+  // A quiet installation ends by itself once its work is done.
+  setup.WaitForEnd("SETUP.EXE", mode == SetupMode::kQuiet ? 180 : 60);
+  const bool remove = mode == SetupMode::kRemove;
 
   const std::wstring system = SystemDir();
   const std::wstring driver = kServices + L"j6knldrv", joystick = kServices + L"j6knljs";
@@ -474,8 +513,13 @@ int SetupRun(const std::wstring& disk, bool remove) {
       CheckRemoved(system + L"\\drivers\\" + name);
     CheckNoValue(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Drivers32", L"wave1");
   }
-  // Without /I nothing is left for the next start.
-  CheckNoValue(HKEY_LOCAL_MACHINE, kRunOnce, L"OVSetupProfile");
+  if (mode == SetupMode::kQuiet) {
+    // After /I the next start carries on: the RunOnce marker holds one space.
+    CheckString(HKEY_LOCAL_MACHINE, kRunOnce, L"OVSetupProfile", L" ");
+  } else {
+    // Without /I nothing is left for the next start.
+    CheckNoValue(HKEY_LOCAL_MACHINE, kRunOnce, L"OVSetupProfile");
+  }
   return 0;
 }
 
@@ -615,9 +659,13 @@ int wmain(int argc, wchar_t** argv) {
   CreateDirectoryW(shotsDir.c_str(), nullptr);
   const std::wstring arg = argv[3];
   if (scenario == L"setup-install")
-    SetupRun(arg, false);
+    SetupRun(arg, SetupMode::kInstall);
+  else if (scenario == L"setup-uptodate")
+    SetupRun(arg, SetupMode::kUpToDate);
   else if (scenario == L"setup-remove")
-    SetupRun(arg, true);
+    SetupRun(arg, SetupMode::kRemove);
+  else if (scenario == L"setup-quiet")
+    SetupRun(arg, SetupMode::kQuiet);
   else if (scenario == L"installer-nocard")
     InstallerRun(arg, false);
   else if (scenario == L"installer-remove")
