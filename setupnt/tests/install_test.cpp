@@ -151,7 +151,8 @@ TEST_F(InstallSteps, registration_imports_the_registry_file_and_writes_services_
   EXPECT_EQ(GetString(kServices + "j6knljs", "Group"), "Extended Base");
   EXPECT_EQ(GetDword(kServices + "j6knljs", "Start"), 1u);
   EXPECT_TRUE(KeyExists(kServices + "j6knldrv\\Parameters\\Device0"));
-  EXPECT_TRUE(ValueNames(kServices + "j6knldrv\\Parameters\\Device0").empty());
+  // Setup writes nothing there; the driver it started tells the banks it can load.
+  EXPECT_EQ(ValueNames(kServices + "j6knldrv\\Parameters\\Device0"), std::vector<std::string>{"GmFile"});
   EXPECT_EQ(ValueNames(kServices + "j6knljs\\Parameters"),
             (std::vector<std::string>{"DeviceAddress", "Two Joysticks", "Has Throttle", "Has Rudder",
                                       "NumberOfAxes"}));
