@@ -24,7 +24,8 @@ if [ ! -f "$program" ]; then
   echo "SKIPPED: $program is not built (cmake --build --preset win64, or scripts/test-windows.sh)" >&2
   exit $skip
 fi
-prefix=$(mktemp -d "${TMPDIR:-/tmp}/j6-wine.XXXXXX")
+# A fresh prefix beside the program, in the build tree, removed again at the end.
+prefix=$(mktemp -d "$(cd "$(dirname "$program")" && pwd)/wine-prefix.XXXXXX")
 server=$(dirname "$wine")/wineserver
 [ -x "$server" ] || server=$(command -v wineserver64 || command -v wineserver || true)
 cleanup() {

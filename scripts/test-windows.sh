@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds the Windows presets (32-bit and 64-bit, mingw-w64) and runs the tests of the binaries: the
-# objdump checks (label "pe") and, under wine64, the conformance program and the applet (label "wine").
+# objdump checks (label "pe") and, under wine64 on a virtual display, the conformance program, the applet
+# and the end-to-end runs of SETUP.EXE, INSTALLER.EXE and the Control Panel (label "wine").
 # Installs mingw-w64, Wine (64-bit) and Xvfb from Debian if they are missing; safe to run again.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -21,8 +22,12 @@ for preset in win32-i686 win64; do
   cmake --preset "$preset" >/dev/null
   cmake --build --preset "$preset" -j "$jobs"
 done
-# The wine and objdump tests live in the host build; they only need it configured, not built.
-cmake --preset host-debug -DJ6_WIN32_BUILD_DIR="$PWD/build/win32-i686" -DJ6_WIN64_BUILD_DIR="$PWD/build/win64" >/dev/null
+# The wine and objdump tests live in a host build, which also assembles the two installation disks the
+# end-to-end runs install from: the sanitizer build when scripts/test.sh has just made it, else host-debug.
+host=host-debug
+[ -f build/host-asan/CMakeCache.txt ] && host=host-asan
+cmake --preset "$host" >/dev/null
+cmake --build --preset "$host" -j "$jobs" --target ntdisk disk95
 # Every binary was just built and Wine is installed: a test that would skip fails instead.
 export J6_WINDOWS_REQUIRED=1
-ctest --test-dir build/host-debug -L "wine|pe" --output-on-failure --no-tests=error
+ctest --test-dir "build/$host" -L "wine|pe" --output-on-failure --no-tests=error

@@ -863,6 +863,301 @@ void SeekQuirks(Env& env) {
   EXPECT_EQ(f.riff.Open(env.Path("missing.riff").c_str()), 0u);
 }
 
+// ---- services (NT) ----
+
+// A service named for the row, gone before and after it: the real service manager outlives the run.
+struct ScratchService {
+  ServiceManager& scm;
+  ServiceHandle manager = 0;
+  std::string name;
+
+  ScratchService(Env& env, const char* serviceName) : scm(*env.os.services), name(serviceName) {
+    manager = scm.OpenManager();
+    EXPECT_NE(manager, 0u) << "open the service manager";
+    Remove();
+  }
+  ~ScratchService() {
+    Remove();
+    if (manager) scm.Close(manager);
+  }
+  void Remove() {
+    if (!manager) return;
+    if (ServiceHandle old = scm.Open(manager, name.c_str())) {
+      std::uint32_t state = 0;
+      if (scm.QueryStatus(old, &state) && state != kServiceStopped) scm.Stop(old);
+      scm.Delete(old);
+      scm.Close(old);
+    }
+  }
+  ServiceHandle Create(const char* group = "Extended Base") {
+    ServiceConfig config;
+    config.type = kServiceKernelDriver;
+    config.start = kServiceDemandStart;
+    config.errorControl = kServiceErrorNormal;
+    config.binaryPath = "\\SystemRoot\\System32\\Drivers\\j6conf_missing.sys";
+    config.group = group;
+    return scm.Create(manager, name.c_str(), config);
+  }
+  std::string KeyPath() const { return "System\\CurrentControlSet\\Services\\" + name; }
+};
+
+std::uint32_t ServiceDword(Env& env, const ScratchService& s, const char* value) {
+  HKey key = 0;
+  if (env.os.registry->OpenKey(kHkeyLocalMachine, s.KeyPath().c_str(), &key) != kErrorSuccess)
+    return kSentinel;
+  std::uint32_t type = 0, size = 4;
+  std::uint8_t bytes[4] = {};
+  std::uint32_t result = kSentinel;
+  if (env.os.registry->QueryValue(key, value, &type, bytes, &size) == kErrorSuccess && type == kRegDword)
+    result = bytes[0] | bytes[1] << 8 | bytes[2] << 16 | std::uint32_t(bytes[3]) << 24;
+  env.os.registry->CloseKey(key);
+  return result;
+}
+
+std::string ServiceText(Env& env, const ScratchService& s, const char* value, std::uint32_t* type = nullptr) {
+  HKey key = 0;
+  if (env.os.registry->OpenKey(kHkeyLocalMachine, s.KeyPath().c_str(), &key) != kErrorSuccess)
+    return "<no key>";
+  char text[512] = {};
+  std::uint32_t size = sizeof text - 1, got = 0;
+  std::string result = "<missing>";
+  if (env.os.registry->QueryValue(key, value, &got, reinterpret_cast<std::uint8_t*>(text), &size) ==
+      kErrorSuccess)
+    result = text;
+  if (type) *type = got;
+  env.os.registry->CloseKey(key);
+  return result;
+}
+
+void NoServiceManager95(Env& env) {
+  EXPECT_EQ(env.os.services, nullptr);
+}
+
+void CreateOpenAndExists(Env& env) {
+  ScratchService s(env, "j6conf_create");
+  ServiceHandle service = s.Create();
+  ASSERT_NE(service, 0u) << s.scm.LastError();
+  EXPECT_EQ(s.Create(), 0u);
+  EXPECT_EQ(s.scm.LastError(), kErrorServiceExists);
+  // Names ignore case.
+  ServiceHandle again = s.scm.Open(s.manager, "J6CONF_CREATE");
+  EXPECT_NE(again, 0u);
+  if (again) {
+    EXPECT_TRUE(s.scm.Close(again));
+  }
+  EXPECT_EQ(s.scm.Open(s.manager, "j6conf_no_such_service"), 0u);
+  EXPECT_EQ(s.scm.LastError(), kErrorServiceDoesNotExist);
+  std::uint32_t state = kSentinel;
+  EXPECT_TRUE(s.scm.QueryStatus(service, &state));
+  EXPECT_EQ(state, kServiceStopped);
+  EXPECT_TRUE(s.scm.Close(service));
+}
+
+void CreateArgumentErrors(Env& env) {
+  ScratchService s(env, "j6conf_args");
+  ServiceConfig config;
+  config.type = kServiceKernelDriver;
+  config.start = kServiceDemandStart;
+  config.errorControl = kServiceErrorNormal;
+  config.binaryPath = "System32\\drivers\\j6conf.sys";
+  EXPECT_EQ(s.scm.Create(s.manager, "", config), 0u);
+  EXPECT_EQ(s.scm.LastError(), kErrorInvalidName);
+  config.binaryPath = "";
+  EXPECT_EQ(s.scm.Create(s.manager, s.name.c_str(), config), 0u);
+  EXPECT_EQ(s.scm.LastError(), kErrorInvalidParameter);
+  // System start belongs to drivers; a program of its own (type 0x10) may not have it.
+  config.binaryPath = "C:\\j6conf.exe";
+  config.type = 0x10;
+  config.start = kServiceSystemStart;
+  EXPECT_EQ(s.scm.Create(s.manager, s.name.c_str(), config), 0u);
+  EXPECT_EQ(s.scm.LastError(), kErrorInvalidParameter);
+  EXPECT_EQ(s.scm.Open(s.manager, s.name.c_str()), 0u) << "nothing was made";
+}
+
+void ConfigGoesToTheRegistry(Env& env) {
+  ScratchService s(env, "j6conf_registry");
+  ServiceHandle service = s.Create("Base");
+  ASSERT_NE(service, 0u) << s.scm.LastError();
+  EXPECT_EQ(ServiceDword(env, s, "Type"), kServiceKernelDriver);
+  EXPECT_EQ(ServiceDword(env, s, "Start"), kServiceDemandStart);
+  EXPECT_EQ(ServiceDword(env, s, "ErrorControl"), kServiceErrorNormal);
+  EXPECT_EQ(ServiceText(env, s, "ImagePath"), "\\SystemRoot\\System32\\Drivers\\j6conf_missing.sys");
+  EXPECT_EQ(ServiceText(env, s, "Group"), "Base");
+  // The setup's pattern: an existing service only changes its start type; the rest stays.
+  ServiceConfig system;
+  system.start = kServiceSystemStart;
+  EXPECT_TRUE(s.scm.ChangeConfig(service, system));
+  EXPECT_EQ(ServiceDword(env, s, "Start"), kServiceSystemStart);
+  EXPECT_EQ(ServiceDword(env, s, "Type"), kServiceKernelDriver);
+  EXPECT_EQ(ServiceText(env, s, "ImagePath"), "\\SystemRoot\\System32\\Drivers\\j6conf_missing.sys");
+  EXPECT_EQ(ServiceText(env, s, "Group"), "Base");
+  ServiceConfig bad;
+  bad.start = 5;
+  EXPECT_FALSE(s.scm.ChangeConfig(service, bad));
+  EXPECT_EQ(s.scm.LastError(), kErrorInvalidParameter);
+  EXPECT_EQ(ServiceDword(env, s, "Start"), kServiceSystemStart) << "a refused change writes nothing";
+  s.scm.Close(service);
+}
+
+void ImagePathIsExpandSz(Env& env) {
+  ScratchService s(env, "j6conf_expand");
+  ServiceHandle service = s.Create();
+  ASSERT_NE(service, 0u) << s.scm.LastError();
+  std::uint32_t type = 0;
+  ServiceText(env, s, "ImagePath", &type);
+  EXPECT_EQ(type, std::uint32_t(kRegExpandSz));
+  s.scm.Close(service);
+}
+
+void DisabledAndStoppedServices(Env& env) {
+  ScratchService s(env, "j6conf_disabled");
+  ServiceHandle service = s.Create();
+  ASSERT_NE(service, 0u) << s.scm.LastError();
+  EXPECT_FALSE(s.scm.Stop(service));
+  EXPECT_EQ(s.scm.LastError(), kErrorServiceNotActive);
+  ServiceConfig disabled;
+  disabled.start = kServiceDisabled;
+  EXPECT_TRUE(s.scm.ChangeConfig(service, disabled));
+  EXPECT_FALSE(s.scm.Start(service));
+  EXPECT_EQ(s.scm.LastError(), kErrorServiceDisabled);
+  std::uint32_t state = kSentinel;
+  EXPECT_TRUE(s.scm.QueryStatus(service, &state));
+  EXPECT_EQ(state, kServiceStopped);
+  s.scm.Close(service);
+}
+
+void DeleteMarksUntilTheLastHandle(Env& env) {
+  ScratchService s(env, "j6conf_delete");
+  ServiceHandle service = s.Create();
+  ASSERT_NE(service, 0u) << s.scm.LastError();
+  EXPECT_TRUE(s.scm.Delete(service));
+  EXPECT_FALSE(s.scm.Delete(service));
+  EXPECT_EQ(s.scm.LastError(), kErrorServiceMarkedForDelete);
+  ServiceConfig demand;
+  demand.start = kServiceDemandStart;
+  EXPECT_FALSE(s.scm.ChangeConfig(service, demand));
+  EXPECT_EQ(s.scm.LastError(), kErrorServiceMarkedForDelete);
+  EXPECT_EQ(s.Create(), 0u);
+  EXPECT_EQ(s.scm.LastError(), kErrorServiceMarkedForDelete);
+  EXPECT_TRUE(s.scm.Close(service));
+  // The last handle is gone: so are the service and its key.
+  EXPECT_EQ(s.scm.Open(s.manager, s.name.c_str()), 0u);
+  EXPECT_EQ(s.scm.LastError(), kErrorServiceDoesNotExist);
+  HKey key = 0;
+  EXPECT_EQ(env.os.registry->OpenKey(kHkeyLocalMachine, s.KeyPath().c_str(), &key), kErrorFileNotFound);
+  ServiceHandle fresh = s.Create();
+  EXPECT_NE(fresh, 0u) << "the name is free again";
+  if (fresh) s.scm.Close(fresh);
+}
+
+// ---- setup file queue (NT) ----
+
+std::string PendingRenames(Env& env) {
+  HKey key = 0;
+  if (env.os.registry->OpenKey(kHkeyLocalMachine, "System\\CurrentControlSet\\Control\\Session Manager",
+                               &key) != kErrorSuccess)
+    return {};
+  std::uint32_t type = 0, size = 0;
+  std::string text;
+  if (env.os.registry->QueryValue(key, "PendingFileRenameOperations", &type, nullptr, &size) ==
+      kErrorSuccess) {
+    text.assign(size, '\0');
+    env.os.registry->QueryValue(key, "PendingFileRenameOperations", &type,
+                                reinterpret_cast<std::uint8_t*>(text.data()), &size);
+    for (char& c : text)
+      if (c == '\0') c = '|';
+  }
+  env.os.registry->CloseKey(key);
+  return Upper(text);
+}
+
+struct Queue {
+  FileQueue& queue;
+  FileQueueHandle handle;
+  explicit Queue(Env& env) : queue(*env.os.fileQueue), handle(queue.Open()) {
+    EXPECT_NE(handle, 0u);
+    EXPECT_NE(handle, ~FileQueueHandle{0});
+  }
+  ~Queue() { queue.Close(handle); }
+};
+
+void EmptyQueueCommits(Env& env) {
+  Queue q(env);
+  bool reboot = true;
+  EXPECT_TRUE(q.queue.Commit(q.handle, &reboot));
+  EXPECT_FALSE(reboot);
+}
+
+void CopiesNameAndCreateDirectories(Env& env) {
+  ASSERT_TRUE(env.os.files->CreateDirectory(env.Path("disk").c_str()));
+  PutFile(env, "disk\\one.sys", "first");
+  PutFile(env, "disk\\two.dll", "second");
+  PutFile(env, "out.dll", "old");
+  Queue q(env);
+  // The setup's form: the root ends in a backslash and there is no sub-path.
+  const std::string root = env.Path("disk") + "\\";
+  const std::string deep = env.Path("system\\drivers");
+  EXPECT_TRUE(q.queue.QueueCopy(q.handle, root.c_str(), nullptr, "one.sys", deep.c_str(), "one.sys",
+                                kSpCopyInUseNeedsReboot));
+  EXPECT_TRUE(q.queue.QueueCopy(q.handle, env.scratchDir.c_str(), "disk", "two.dll", env.scratchDir.c_str(),
+                                "out.dll", 0));
+  EXPECT_TRUE(q.queue.QueueCopy(q.handle, root.c_str(), nullptr, "two.dll", deep.c_str(), nullptr, 0));
+  // Nothing happens before the commit.
+  EXPECT_EQ(FileText(env, env.Path("out.dll")), "old");
+  bool reboot = true;
+  EXPECT_TRUE(q.queue.Commit(q.handle, &reboot));
+  EXPECT_FALSE(reboot);
+  EXPECT_EQ(FileText(env, deep + "\\one.sys"), "first");
+  EXPECT_EQ(FileText(env, deep + "\\two.dll"), "second");
+  EXPECT_EQ(FileText(env, env.Path("out.dll")), "second");
+}
+
+void NoOverwriteKeepsTheTarget(Env& env) {
+  PutFile(env, "new.dll", "new");
+  PutFile(env, "kept.dll", "old");
+  Queue q(env);
+  EXPECT_TRUE(q.queue.QueueCopy(q.handle, env.scratchDir.c_str(), nullptr, "new.dll", env.scratchDir.c_str(),
+                                "kept.dll", kSpCopyNoOverwrite));
+  EXPECT_TRUE(q.queue.QueueCopy(q.handle, env.scratchDir.c_str(), nullptr, "new.dll", env.scratchDir.c_str(),
+                                "fresh.dll", kSpCopyNoOverwrite));
+  EXPECT_TRUE(q.queue.Commit(q.handle, nullptr));
+  EXPECT_EQ(FileText(env, env.Path("kept.dll")), "old");
+  EXPECT_EQ(FileText(env, env.Path("fresh.dll")), "new");
+}
+
+void MissingSourceIsSkipped(Env& env) {
+  PutFile(env, "there.dll", "there");
+  Queue q(env);
+  EXPECT_TRUE(q.queue.QueueCopy(q.handle, env.scratchDir.c_str(), nullptr, "absent.dll",
+                                env.Path("out").c_str(), nullptr, kSpCopyInUseNeedsReboot));
+  EXPECT_TRUE(q.queue.QueueCopy(q.handle, env.scratchDir.c_str(), nullptr, "there.dll",
+                                env.Path("out").c_str(), nullptr, kSpCopyInUseNeedsReboot));
+  // The default callback skips what fails and goes on with the rest.
+  bool reboot = true;
+  q.queue.Commit(q.handle, &reboot);
+  EXPECT_FALSE(reboot);
+  EXPECT_EQ(env.os.files->GetFileAttributes(env.Path("out\\absent.dll").c_str()), kInvalidFileAttributes);
+  EXPECT_EQ(FileText(env, env.Path("out\\there.dll")), "there");
+}
+
+void InUseTargetWaitsForTheRestart(Env& env) {
+  PutFile(env, "new.sys", "new");
+  PutFile(env, "busy.sys", "old");
+  FileSystem& files = *env.os.files;
+  // Open for reading without sharing writes: the copy cannot replace it now.
+  FileHandle busy = files.OpenFile(env.Path("busy.sys").c_str(), OpenMode::kRead);
+  ASSERT_NE(busy, kInvalidFileHandle);
+  Queue q(env);
+  EXPECT_TRUE(q.queue.QueueCopy(q.handle, env.scratchDir.c_str(), nullptr, "new.sys", env.scratchDir.c_str(),
+                                "busy.sys", kSpCopyInUseNeedsReboot));
+  bool reboot = false;
+  EXPECT_TRUE(q.queue.Commit(q.handle, &reboot));
+  files.CloseFile(busy);
+  EXPECT_TRUE(reboot);
+  EXPECT_EQ(FileText(env, env.Path("busy.sys")), "old");
+  EXPECT_NE(PendingRenames(env).find(Upper(env.Path("busy.sys"))), std::string::npos) << PendingRenames(env);
+}
+
 }  // namespace
 
 const std::vector<Case>& RegistryCases() {
@@ -936,6 +1231,31 @@ const std::vector<Case>& RiffCases() {
       {"huge_sizes_end_the_search_and_read_short", Family::kAny, HugeSizesAndTruncation},
       {"file_too_short_for_a_header", Family::kAny, TooShortForAHeader},
       {"seek_from_the_end_goes_backwards", Family::kAny, SeekQuirks},
+  };
+  return cases;
+}
+
+const std::vector<Case>& ServiceCases() {
+  static const std::vector<Case> cases = {
+      {"no_service_manager_on_windows_95", Family::k95, NoServiceManager95},
+      {"create_open_any_case_and_exists", Family::kNt, CreateOpenAndExists},
+      {"create_argument_errors", Family::kNt, CreateArgumentErrors},
+      {"config_goes_to_the_registry_and_no_change_keeps_it", Family::kNt, ConfigGoesToTheRegistry},
+      // Wine writes ImagePath as REG_SZ.
+      {"image_path_is_expand_sz", Family::kNt, ImagePathIsExpandSz, true},
+      {"disabled_and_stopped_services", Family::kNt, DisabledAndStoppedServices},
+      {"delete_marks_until_the_last_handle_closes", Family::kNt, DeleteMarksUntilTheLastHandle},
+  };
+  return cases;
+}
+
+const std::vector<Case>& FileQueueCases() {
+  static const std::vector<Case> cases = {
+      {"empty_queue_commits", Family::kNt, EmptyQueueCommits},
+      {"copies_rename_and_create_directories", Family::kNt, CopiesNameAndCreateDirectories},
+      {"no_overwrite_keeps_an_existing_target", Family::kNt, NoOverwriteKeepsTheTarget},
+      {"missing_source_is_skipped", Family::kNt, MissingSourceIsSkipped},
+      {"in_use_target_waits_for_the_restart", Family::kNt, InUseTargetWaitsForTheRestart},
   };
   return cases;
 }

@@ -42,6 +42,9 @@ const std::vector<Case>& RegistryCases();
 const std::vector<Case>& ProfileCases();
 const std::vector<Case>& FileCases();
 const std::vector<Case>& RiffCases();
+// Windows NT only; Windows 95 has no service manager and no setup file queue.
+const std::vector<Case>& ServiceCases();
+const std::vector<Case>& FileQueueCases();
 
 // Whether a row applies to a machine of the given Windows.
 bool Applies(const Case& c, platform::WindowsFamily family);

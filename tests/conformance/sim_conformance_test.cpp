@@ -66,5 +66,9 @@ INSTANTIATE_TEST_SUITE_P(Profiles, SimConformance, testing::ValuesIn(Rows(confor
                          RowName);
 INSTANTIATE_TEST_SUITE_P(Files, SimConformance, testing::ValuesIn(Rows(conformance::FileCases())), RowName);
 INSTANTIATE_TEST_SUITE_P(Riff, SimConformance, testing::ValuesIn(Rows(conformance::RiffCases())), RowName);
+INSTANTIATE_TEST_SUITE_P(Services, SimConformance, testing::ValuesIn(Rows(conformance::ServiceCases())),
+                         RowName);
+INSTANTIATE_TEST_SUITE_P(FileQueue, SimConformance, testing::ValuesIn(Rows(conformance::FileQueueCases())),
+                         RowName);
 
 }  // namespace

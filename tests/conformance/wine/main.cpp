@@ -170,10 +170,9 @@ int main(int argc, char** argv) {
   platform::Os os = platform::win32::MakeOs();
   std::vector<conformance::Row> rows;
   const std::pair<const char*, const std::vector<conformance::Case>*> tables[] = {
-      {"registry", &conformance::RegistryCases()},
-      {"profiles", &conformance::ProfileCases()},
-      {"files", &conformance::FileCases()},
-      {"riff", &conformance::RiffCases()},
+      {"registry", &conformance::RegistryCases()}, {"profiles", &conformance::ProfileCases()},
+      {"files", &conformance::FileCases()},        {"riff", &conformance::RiffCases()},
+      {"services", &conformance::ServiceCases()},  {"file queue", &conformance::FileQueueCases()},
   };
   for (const auto& [group, table] : tables)
     for (const conformance::Case& c : *table)
