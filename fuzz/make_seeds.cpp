@@ -133,5 +133,9 @@ int main(int argc, char** argv) {
   Write(root / "file_list", "file.lst", ntdisk::FileListText());
   Write(root / "file_list", "short.inf",
         "[SourceDisksFiles]\r\nj6wave.drv=1,,4096\r\nj6extra.inf=1\r\nreadme\r\nJ6LEGACY.COM=1\r\n");
+  // Also written as wininit.ini: a [Rename] section that the deferred copy of j6wave.drv adds to.
+  Write(root / "file_list", "rename.inf",
+        "[Rename]\r\nNUL=C:\\OLD.DRV\r\nC:\\WINDOWS\\A.DRV=C:\\WINDOWS\\A.TMP\r\n\r\n[SourceDisksFiles]\r\n"
+        "j6wave.drv=1\r\nJ6AUDIO.INF=1\r\n");
   return 0;
 }

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <memory>
 #include <set>
 #include <string>
@@ -56,11 +57,21 @@ class Pc {
     return std::filesystem::exists(machine_->DriveRoot() / relative);
   }
 
-  // Remembers what drive C holds now; Reset later removes whatever came after.
-  void Mark() { marked_ = List(); }
+  // Remembers what drive C holds now; Reset later removes whatever came after and puts back every file
+  // that was there, as it was.
+  void Mark() {
+    marked_ = List();
+    files_.clear();
+    for (const std::string& path : marked_)
+      if (std::string bytes;
+          std::filesystem::is_regular_file(machine_->DriveRoot() / path) && Get(path, &bytes))
+        files_[path] = bytes;
+  }
   void Reset() {
     for (const std::string& path : List())
       if (!marked_.count(path)) std::filesystem::remove_all(machine_->DriveRoot() / path);
+    for (const auto& [path, bytes] : files_)
+      if (std::string now; !Get(path, &now) || now != bytes) Put(path, bytes);
   }
   // Paths on drive C (relative, '/' separated) that are not in the mark, in order.
   std::set<std::string> Added() const {
@@ -68,6 +79,13 @@ class Pc {
     for (const std::string& path : List())
       if (!marked_.count(path)) added.insert(path);
     return added;
+  }
+  // Files of the mark that are gone.
+  std::set<std::string> Removed() const {
+    std::set<std::string> removed;
+    for (const auto& [path, bytes] : files_)
+      if (!Exists(path)) removed.insert(path);
+    return removed;
   }
 
   platform::Os& Os() { return process_->Os(); }
@@ -95,6 +113,7 @@ class Pc {
   std::unique_ptr<sim::Machine> machine_;
   std::unique_ptr<sim::Process> process_;
   std::set<std::string> marked_;
+  std::map<std::string, std::string> files_;
 };
 
 }  // namespace j6fuzz
