@@ -46,10 +46,17 @@ bool FindFirstName(platform::Os& os, const std::string& pattern, std::string* na
   return true;
 }
 
-void QueueOne(platform::Os& os, platform::FileQueueHandle queue, const std::string& sourceRoot,
+void QueueOne(const SetupState& state, platform::FileQueueHandle queue, const std::string& sourceRoot,
               const std::string& fileName, const std::string& targetDir) {
-  os.fileQueue->QueueCopy(queue, sourceRoot.c_str(), nullptr, fileName.c_str(), targetDir.c_str(),
-                          fileName.c_str(), platform::kSpCopyInUseNeedsReboot);
+  std::string target = targetDir;
+  if (target.empty() || target.back() != '\\') target += '\\';
+  target += fileName;
+  std::uint32_t style = platform::kSpCopyInUseNeedsReboot;
+  // The old file goes at the restart: the new one must come after it, as it does for a file in use.
+  for (const auto& deferred : state.deferredDeletions)
+    if (CompareNoCase(deferred.c_str(), target.c_str()) == 0) style |= platform::kSpCopyForceInUse;
+  state.os.fileQueue->QueueCopy(queue, sourceRoot.c_str(), nullptr, fileName.c_str(), targetDir.c_str(),
+                                fileName.c_str(), style);
 }
 
 std::uint32_t SetDword(platform::Os& os, platform::HKey key, const char* name, std::uint32_t value) {
@@ -81,20 +88,20 @@ void CopyDriverFiles(SetupState& state) {
   if (state.fileList.Present()) {
     ForEachListedName(state.fileList, [&](const std::string& listed) {
       if (!FindFirstName(os, current + "\\" + listed, &name)) return;
-      QueueOne(os, queue, current + "\\", name,
+      QueueOne(state, queue, current + "\\", name,
                system + "\\" + (GoesToDriversDir(listed, /*fromList=*/true) ? "drivers\\" : ""));
     });
   } else {
     for (const char* entry : BuiltInFileTable) {
       if (!FindFirstName(os, current + entry, &name)) continue;
-      QueueOne(os, queue, current, name,
+      QueueOne(state, queue, current, name,
                system + (GoesToDriversDir(entry, /*fromList=*/false) ? "\\drivers" : ""));
     }
     platform::FindData data;
     platform::FindHandle find = os.files->FindFirstFile((current + "\\j6gm*.bin").c_str(), &data);
     if (find != platform::kInvalidFindHandle) {
       do {
-        QueueOne(os, queue, current, data.name, system);
+        QueueOne(state, queue, current, data.name, system);
       } while (os.files->FindNextFile(find, &data));
       os.files->FindClose(find);
     }

@@ -112,10 +112,10 @@ int DisableDriverService(platform::Os& os, const char* name) {
   return 1;
 }
 
-void DeleteOrDefer(platform::Os& os, const char* path) {
-  if (os.files->DeleteFile(path)) return;
-  if (os.files->LastError() == platform::kErrorFileNotFound) return;
-  os.files->MoveFileEx(path, nullptr, platform::kMoveFileDelayUntilReboot);
+bool DeleteOrDefer(platform::Os& os, const char* path) {
+  if (os.files->DeleteFile(path)) return false;
+  if (os.files->LastError() == platform::kErrorFileNotFound) return false;
+  return os.files->MoveFileEx(path, nullptr, platform::kMoveFileDelayUntilReboot);
 }
 
 void RemoveDriverEntries(SetupState& state) {
@@ -171,7 +171,7 @@ void RemoveDriverFiles(SetupState& state) {
       ClearReadOnly(os, path, attributes);
       // An update keeps the sample banks; the copy overwrites them.
       if (StartsWithNoCase(name.c_str(), "j6gm", 4) && !removal) return;
-      DeleteOrDefer(os, path.c_str());
+      if (DeleteOrDefer(os, path.c_str())) state.deferredDeletions.push_back(path);
       progress.stepBy(0);
     });
   } else {
@@ -180,7 +180,7 @@ void RemoveDriverFiles(SetupState& state) {
       std::uint32_t attributes = os.files->GetFileAttributes(path.c_str());
       if (attributes == platform::kInvalidFileAttributes) continue;
       ClearReadOnly(os, path, attributes);
-      DeleteOrDefer(os, path.c_str());
+      if (DeleteOrDefer(os, path.c_str())) state.deferredDeletions.push_back(path);
       progress.stepBy(0);
     }
     if (removal) {

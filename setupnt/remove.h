@@ -16,7 +16,8 @@ void DeleteValuesByData(platform::Os& os, const char* path);
 void DeleteSubkeysByPrefix(platform::Os& os, platform::HKey root, const char* path, const char* prefix);
 // Stops the service if it runs and sets it to disabled. 1 when the service manager opened.
 int DisableDriverService(platform::Os& os, const char* name);
-// Deletes the file now, or at the next restart when it cannot be deleted now.
-void DeleteOrDefer(platform::Os& os, const char* path);
+// Deletes the file now, or at the next restart when it cannot be deleted now; true when the deletion
+// was put off to the restart.
+bool DeleteOrDefer(platform::Os& os, const char* path);
 
 }  // namespace setupnt

@@ -27,6 +27,9 @@ struct SetupState {
   FileList fileList;
   int installChoice = kChoiceInstall;
   platform::WindowHandle choicePage = 0;
+  // Files whose deletion was put off to the next restart. The copy onto such a file must wait for the
+  // restart too, or the deferred deletion would take the new file with it.
+  std::vector<std::string> deferredDeletions;
 };
 
 // Directory helpers; each returns an empty text when the system cannot answer.

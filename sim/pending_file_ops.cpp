@@ -73,29 +73,56 @@ void AddPendingFileOperation(RegistryStore& registry, const PendingFileOperation
 
 std::vector<std::string> CarryOutPendingFileOperations(Machine& machine) {
   auto& registry = machine.Get<RegistryStore>();
-  auto operations = PendingFileOperations(registry);
   std::vector<std::string> report;
-  if (operations.empty()) return report;
+  auto key = registry.FindPath(kSessionManager);
+  const RegValue* value = key ? key->FindValue(kValue) : nullptr;
+  if (!value) {
+    report.push_back("no pending file operations");
+    return report;
+  }
+  if (value->type != platform::kRegMultiSz) {
+    report.push_back(std::string(kValue) + " is not REG_MULTI_SZ: left alone");
+    return report;
+  }
+  const auto operations = PendingFileOperations(registry);
   // The restart runs before any program holds a file.
   auto boot = machine.StartProcess("SMSS.EXE", "C:\\");
   auto* files = boot->Os().files;
+  auto error = [&] { return "error " + std::to_string(files->LastError()); };
+  auto exists = [&](const std::string& path) {
+    return files->GetFileAttributes(path.c_str()) != platform::kInvalidFileAttributes;
+  };
   for (const auto& op : operations) {
     machine.Get<Drive>().SetInUse(op.source, false);
     if (op.target.empty()) {
       files->SetFileAttributes(op.source.c_str(), platform::kFileAttributeNormal);
-      bool ok = files->DeleteFile(op.source.c_str());
-      report.push_back((ok ? "deleted " : "could not delete ") + op.source);
+      report.push_back(files->DeleteFile(op.source.c_str()) ? "deleted " + op.source
+                                                            : "not deleted " + op.source + ": " + error());
       continue;
     }
     machine.Get<Drive>().SetInUse(op.target, false);
-    if (op.replace && files->GetFileAttributes(op.target.c_str()) != platform::kInvalidFileAttributes) {
-      files->SetFileAttributes(op.target.c_str(), platform::kFileAttributeNormal);
-      files->DeleteFile(op.target.c_str());
+    if (!exists(op.source)) {
+      report.push_back("not replaced " + op.target + ": " + op.source + " is missing");
+      continue;
     }
-    bool ok = files->MoveFile(op.source.c_str(), op.target.c_str());
-    report.push_back((ok ? "moved " : "could not move ") + op.source + " to " + op.target);
+    if (exists(op.target)) {
+      // Without the replace mark a rename never overwrites.
+      if (!op.replace) {
+        report.push_back("not renamed " + op.source + ": " + op.target + " exists");
+        continue;
+      }
+      files->SetFileAttributes(op.target.c_str(), platform::kFileAttributeNormal);
+      if (!files->DeleteFile(op.target.c_str())) {
+        report.push_back("not replaced " + op.target + ": " + error());
+        continue;
+      }
+    }
+    report.push_back(files->MoveFile(op.source.c_str(), op.target.c_str())
+                         ? "replaced " + op.target + " by " + op.source
+                         : "not replaced " + op.target + ": " + error());
   }
-  if (auto key = registry.FindPath(kSessionManager)) key->RemoveValue(kValue);
+  key->RemoveValue(kValue);
+  report.push_back(std::string(kValue) + " cleared");
   return report;
 }
 

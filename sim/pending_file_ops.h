@@ -23,7 +23,8 @@ std::vector<PendingFileOperation> PendingFileOperations(const RegistryStore& reg
 void AddPendingFileOperation(RegistryStore& registry, const PendingFileOperation& operation);
 
 // What the restart does with them: each is carried out in order (a failing one is passed over and
-// reported), and the value is removed. Returns one line per operation, for the user of j6sim.
+// reported; a rename without the replace mark never overwrites), and the value is removed. A value that
+// is not REG_MULTI_SZ is left alone. Returns one line per operation, for the user of j6sim.
 std::vector<std::string> CarryOutPendingFileOperations(Machine& machine);
 
 }  // namespace sim

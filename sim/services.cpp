@@ -7,12 +7,16 @@
 
 #include "sim/drive.h"
 #include "sim/faults.h"
+#include "sim/kernel_driver.h"
 #include "sim/machine.h"
 #include "sim/machine_error.h"
 
 namespace sim {
 
 namespace {
+
+// The card's kernel driver; what it does when it starts is modelled (sim/kernel_driver.h).
+constexpr const char* kKernelDriverService = "J6KNLDRV";
 
 constexpr const char* kServicesKey = "System\\CurrentControlSet\\Services";
 
@@ -170,6 +174,7 @@ void ServiceDatabase::Restart(platform::Registry& registry, platform::FileSystem
     registry.CloseKey(key);
   }
   registry.CloseKey(services);
+  if (running_.count(kKernelDriverService)) KernelDriverStarts(machine_);
 }
 
 // ---------------------------------------------------------------------------------------------------------
@@ -351,6 +356,7 @@ bool ServiceManagerSim::Start(platform::ServiceHandle service) {
   if (files_.GetFileAttributes(image.c_str()) == platform::kInvalidFileAttributes)
     return Fail(platform::kErrorPathNotFound);
   database_.SetRunning(name, true);
+  if (Upper(name) == kKernelDriverService) KernelDriverStarts(machine_);
   // A loaded driver's image cannot be replaced or deleted until it stops.
   machine_.Get<Drive>().SetInUse(image, true);
   lastError_ = 0;

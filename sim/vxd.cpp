@@ -259,6 +259,8 @@ platform::DeviceHandle ProcessDeviceIo::Open(const char* name) {
   if (!SameName(name, VirtualDevice::kName)) return platform::kInvalidDeviceHandle;
   VirtualDevice& device = machine_.Get<VirtualDevice>();
   if (!device.Present()) return platform::kInvalidDeviceHandle;
+  // Opening the device is a request to it as well, and fails the same way.
+  if (machine_.GetFaults().ShouldFail(fault::kDeviceRequest)) return platform::kInvalidDeviceHandle;
   device.Start(registry_ ? *registry_ : nullptr);
   const platform::DeviceHandle handle = next_++;
   handles_.insert(handle);

@@ -5,8 +5,9 @@
 // common data block (21,564 bytes), the sample memory block (GM bank + table area + DLS RAM, sized from
 // the driver's registry settings, defaults when absent) and the four DMA buffers.
 //
-// Fault points: "device.request" is asked for every request (a hit fails it); "shared.alloc" for every
-// shared allocation of service 0x0F. Refuse(code) makes one service fail until Allow(code).
+// Fault points: "device.request" is asked for every open and every request (a hit fails it);
+// "shared.alloc" for every shared allocation of service 0x0F. Refuse(code) makes one service fail until
+// Allow(code).
 #pragma once
 
 #include <cstdint>

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
+#include <new>
 
 #include "basedrv/dls/mem_dls.h"
 
@@ -347,6 +349,18 @@ std::int32_t ParseListINS(DlsLoad& load, const ChunkInfo& lins, std::uint32_t i)
 
 namespace {
 
+// A region's loop must lie inside its wave's data.
+std::uint32_t CheckLoop(DlsLoad& load, std::span<const std::uint8_t> r) {
+  if (GetLe32(r, rgn::kLoopCount) != 1) return 0;
+  const std::uint32_t s = GetLe16(r, rgn::kBitsPerSample) == 16 ? 1 : 0;
+  if ((std::uint64_t{GetLe32(r, rgn::kLoopStart)} << s) + (std::uint64_t{GetLe32(r, rgn::kLoopLength)} << s) >
+      GetLe32(r, rgn::kSampleDataSize)) {
+    Note(load, "wsmp", "loop reaches past the wave's data");
+    return kStatusBadFile;
+  }
+  return 0;
+}
+
 std::uint32_t ReadCollection(DlsLoad& load) {
   auto buf = load.Buffer();
   auto rec = load.Record();
@@ -442,12 +456,26 @@ std::uint32_t ReadCollection(DlsLoad& load) {
     return 0;
   };
 
+  // What the pool says of each wave (its format, where its data lies) is read once: many regions share a
+  // wave, and each visit of the file costs a seek and a buffer refill. Without the memory for it, every
+  // region reads its wave again.
+  constexpr std::uint32_t kWaveFacts = rgn::kWaveRecord - rgn::kFormatTag;
+  struct WaveFacts {
+    bool known = false;
+    std::uint8_t bytes[kWaveFacts];
+  };
+  std::unique_ptr<WaveFacts[]> facts(new (std::nothrow) WaveFacts[cues]);
+
   std::uint32_t status = forEachRegion([&](std::span<std::uint8_t> r) -> std::uint32_t {
     const std::uint32_t table = GetLe32(r, rgn::kTableIndex);
     if (load.place) load.place->wave = static_cast<std::int32_t>(table);
     if (table >= cues) {
       Note(load, "wlnk", "pool table index beyond the cues");
       return kStatusBadFile;
+    }
+    if (facts && facts[table].known) {
+      std::memcpy(r.data() + rgn::kFormatTag, facts[table].bytes, kWaveFacts);
+      return CheckLoop(load, r);
     }
     const std::uint32_t cue = GetLe32(buf, pbuf::kPoolOffsets + 4 * table);
     ChunkInfo waveList;
@@ -474,17 +502,13 @@ std::uint32_t ReadCollection(DlsLoad& load) {
     }
     PutLe32(r, rgn::kSampleDataOffset, data.dataOffset - poolStart);
     PutLe32(r, rgn::kSampleDataSize, data.size);
-    if (GetLe32(r, rgn::kLoopCount) == 1) {
-      const std::uint32_t s = bits == 16 ? 1 : 0;
-      if ((std::uint64_t{GetLe32(r, rgn::kLoopStart)} << s) +
-              (std::uint64_t{GetLe32(r, rgn::kLoopLength)} << s) >
-          data.size) {
-        Note(load, "wsmp", "loop reaches past the wave's data");
-        return kStatusBadFile;
-      }
+    if (facts) {
+      facts[table].known = true;
+      std::memcpy(facts[table].bytes, r.data() + rgn::kFormatTag, kWaveFacts);
     }
-    return 0;
+    return CheckLoop(load, r);
   });
+  facts.reset();
   if (status != 0) return status;
 
   std::uint32_t poolOffset = 0;

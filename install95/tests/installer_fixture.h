@@ -16,6 +16,7 @@
 #include "sim/process.h"
 #include "sim/processes.h"
 #include "sim/ui.h"
+#include "tests/support/test_folder.h"
 
 namespace testing_installer {
 
@@ -24,8 +25,7 @@ namespace fs = std::filesystem;
 class InstallerMachine : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = fs::temp_directory_path() / ("j6-install95-" + std::to_string(::getpid()) + "-" +
-                                        ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    dir_ = j6_testing::TestFolder("j6-install95");
     fs::remove_all(dir_);
     config_ = sim::MachineConfig::Defaults(platform::WindowsFamily::k95);
   }

@@ -2,7 +2,9 @@
 #include "setupnt/install.h"
 #include "nt_machine.h"
 #include "setupnt/file_list.h"
+#include "setupnt/remove.h"
 #include "sim/drive.h"
+#include "sim/faults.h"
 #include "sim/pe_writer.h"
 #include "sim/pending_file_ops.h"
 #include "sim/processes.h"
@@ -132,6 +134,27 @@ TEST_F(InstallSteps, without_a_list_the_built_in_table_and_every_bank_are_copied
   EXPECT_EQ(pending[0].target, "C:\\WINNT\\SYSTEM32\\j6usrdrv.dll");
 }
 
+// An installed driver whose deletion fails for another reason than use (here: access denied) is deleted at
+// the restart; its new copy must come after that deletion, or the restart leaves no driver at all.
+TEST_F(InstallSteps, a_file_whose_deletion_was_put_off_is_replaced_after_the_deletion_at_the_restart) {
+  PutDisk("C:\\DISK");
+  WriteFile(kDrivers + "j6knldrv.sys", "old");
+  Restart("C:\\DISK");
+  setupnt::SetupState state(Os());
+  setupnt::LoadFileList(state);
+  Machine().GetFaults().Arm(sim::fault::kFileDelete);
+  setupnt::RemoveDriverFiles(state);
+  Machine().GetFaults().Clear();
+  ASSERT_EQ(state.deferredDeletions.size(), 1u) << "the first file of the list";
+  setupnt::CopyDriverFiles(state);
+  EXPECT_EQ(ReadFile(kDrivers + "j6knldrv.sys"), "old") << "replaced only at the restart";
+  auto pending = sim::PendingFileOperations(Machine().Get<sim::RegistryStore>());
+  ASSERT_EQ(pending.size(), 2u);
+  EXPECT_EQ(pending[0].target, "") << "the deletion first";
+  EXPECT_EQ(pending[1].target, "C:\\WINNT\\SYSTEM32\\DRIVERS\\j6knldrv.sys") << "then the new file";
+  EXPECT_TRUE(FileExists(kSystem + "j6fmdrv.dll")) << "the others are copied at once";
+}
+
 TEST_F(InstallSteps, registration_imports_the_registry_file_and_writes_services_and_parameters) {
   PutDisk("C:\\DISK");
   WriteFile(kDrivers + "j6knldrv.sys", "driver");
@@ -151,7 +174,8 @@ TEST_F(InstallSteps, registration_imports_the_registry_file_and_writes_services_
   EXPECT_EQ(GetString(kServices + "j6knljs", "Group"), "Extended Base");
   EXPECT_EQ(GetDword(kServices + "j6knljs", "Start"), 1u);
   EXPECT_TRUE(KeyExists(kServices + "j6knldrv\\Parameters\\Device0"));
-  EXPECT_TRUE(ValueNames(kServices + "j6knldrv\\Parameters\\Device0").empty());
+  // Setup writes nothing there; the driver it started tells the banks it can load.
+  EXPECT_EQ(ValueNames(kServices + "j6knldrv\\Parameters\\Device0"), std::vector<std::string>{"GmFile"});
   EXPECT_EQ(ValueNames(kServices + "j6knljs\\Parameters"),
             (std::vector<std::string>{"DeviceAddress", "Two Joysticks", "Has Throttle", "Has Rudder",
                                       "NumberOfAxes"}));

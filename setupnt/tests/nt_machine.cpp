@@ -1,4 +1,5 @@
 #include "nt_machine.h"
+#include "tests/support/test_folder.h"
 
 #include <fstream>
 #include <iterator>
@@ -18,8 +19,7 @@ std::pair<platform::HKey, std::string> Split(const std::string& key) {
 }  // namespace
 
 void NtMachine::SetUp() {
-  dir_ = fs::temp_directory_path() / ("j6-setupnt-" + std::to_string(::getpid()) + "-" +
-                                      ::testing::UnitTest::GetInstance()->current_test_info()->name());
+  dir_ = j6_testing::TestFolder("j6-setupnt");
   fs::remove_all(dir_);
   machine_ = sim::Machine::Create(dir_, sim::MachineConfig::Defaults(platform::WindowsFamily::kNt));
   process_ = machine_->StartProcess("TEST.EXE", "C:\\");

@@ -7,6 +7,7 @@
 #include "sim/drive.h"
 #include "sim/machine.h"
 #include "sim/process.h"
+#include "tests/support/test_folder.h"
 
 namespace {
 
@@ -16,8 +17,7 @@ using namespace platform;
 class DriveTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = fs::temp_directory_path() / ("j6-drive-" + std::to_string(::getpid()) + "-" +
-                                        ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    dir_ = j6_testing::TestFolder("j6-drive");
     fs::remove_all(dir_);
     Make(WindowsFamily::k95);
   }

@@ -5,6 +5,7 @@
 
 #include "sim/machine.h"
 #include "sim/process.h"
+#include "tests/support/test_folder.h"
 
 namespace {
 
@@ -13,8 +14,7 @@ namespace fs = std::filesystem;
 class MachineFolder : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = fs::temp_directory_path() / ("j6-machine-" + std::to_string(::getpid()) + "-" +
-                                        ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    dir_ = j6_testing::TestFolder("j6-machine");
     fs::remove_all(dir_);
   }
   void TearDown() override { fs::remove_all(dir_); }

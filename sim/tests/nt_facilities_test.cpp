@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "sim/drive.h"
+#include "sim/kernel_driver.h"
 #include "sim/machine.h"
 #include "sim/nt_restart.h"
 #include "sim/pending_file_ops.h"
@@ -13,6 +14,7 @@
 #include "sim/processes.h"
 #include "sim/registry.h"
 #include "sim/services.h"
+#include "tests/support/test_folder.h"
 
 namespace {
 
@@ -22,8 +24,7 @@ using namespace platform;
 class NtFacilities : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = fs::temp_directory_path() / ("j6-ntfac-" + std::to_string(::getpid()) + "-" +
-                                        ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    dir_ = j6_testing::TestFolder("j6-ntfac");
     fs::remove_all(dir_);
     Make(WindowsFamily::kNt);
   }
@@ -205,6 +206,30 @@ TEST_F(NtFacilities, a_running_driver_holds_its_image_until_it_stops_or_the_mach
   ASSERT_TRUE(os().services->QueryStatus(service, &state));
   EXPECT_EQ(state, kServiceStopped);
   EXPECT_TRUE(os().files->DeleteFile(image));
+}
+
+TEST_F(NtFacilities, the_kernel_driver_tells_the_banks_it_can_load_when_it_starts) {
+  const std::string device = kServices + "j6knldrv\\Parameters\\Device0";
+  ServiceHandle service = CreateDriver("j6knldrv");
+  Write("C:\\WINNT\\SYSTEM32\\J6GM2.BIN", "bank");
+  EXPECT_EQ(Dword(device, "GmFile"), 0xDEADBEEF) << "not before it runs";
+  ASSERT_TRUE(os().services->Start(service));
+  EXPECT_EQ(Dword(device, "GmFile"), 1u | 4u) << "the ROM and the 2 MB bank";
+
+  ServiceConfig system;
+  system.start = kServiceSystemStart;
+  os().services->ChangeConfig(service, system);
+  os().services->Close(service);
+  Write("C:\\WINNT\\SYSTEM32\\j6gm1.bin", "bank");
+  Write("C:\\WINNT\\SYSTEM32\\j6gm4.bin", "bank");
+  machine_->Config().card.gmRom = false;
+  process_.reset();
+  sim::RestartNtMachine(*machine_);
+  EXPECT_EQ(Dword(device, "GmFile"), 2u | 4u | 8u) << "the bank files, and no ROM on this card";
+
+  machine_->Config().card.kind = sim::CardKind::kNone;
+  machine_->Config().card.gmRom = true;
+  EXPECT_EQ(sim::KernelDriverBanks(*machine_), 14u) << "no card, no ROM";
 }
 
 TEST_F(NtFacilities, the_file_queue_copies_and_replaces_a_target_in_use_at_the_restart) {

@@ -9,6 +9,7 @@
 #include "sim/process.h"
 #include "sim/regedit.h"
 #include "sim/registry.h"
+#include "tests/support/test_folder.h"
 
 namespace {
 
@@ -18,8 +19,7 @@ using namespace platform;
 class RegistryMachine : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = fs::temp_directory_path() / ("j6-registry-" + std::to_string(::getpid()) + "-" +
-                                        ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    dir_ = j6_testing::TestFolder("j6-registry");
     fs::remove_all(dir_);
   }
   void TearDown() override { fs::remove_all(dir_); }

@@ -8,6 +8,7 @@
 #include "sim/machine.h"
 #include "sim/process.h"
 #include "sim/vxd.h"
+#include "tests/support/test_folder.h"
 
 namespace {
 
@@ -16,8 +17,7 @@ namespace fs = std::filesystem;
 class Vxd : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = fs::temp_directory_path() / ("j6-vxd-" + std::to_string(::getpid()) + "-" +
-                                        ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    dir_ = j6_testing::TestFolder("j6-vxd");
     fs::remove_all(dir_);
     machine_ = sim::Machine::Create(dir_, sim::MachineConfig::Defaults(platform::WindowsFamily::k95));
     process_ = machine_->StartProcess("a.exe");

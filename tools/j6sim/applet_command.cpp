@@ -198,6 +198,83 @@ constexpr j6audio::HWND kControlPanelWindow = 0x00010010;
 
 }  // namespace
 
+// Opens the J6 Audio item of the Control Panel on `machine` with a scripted (`pick`, OK or `cancel`) or an
+// interactive user; saves the machine unless the user could not do what was asked.
+int RunApplet(sim::Machine& machine, const std::string& pick, bool cancel, bool interactive,
+              std::ostream& out) {
+  if (!machine.IsNt())
+    throw sim::MachineError(machine.Dir().string() +
+                            " is a Windows 95 machine; j6audio is a Windows NT Control Panel applet");
+  std::string cplPath = machine.Config().systemDir + "\\j6audio.cpl";
+  if (FindOnDrive(machine, cplPath).empty())
+    throw sim::MachineError(cplPath + " is not installed on " + machine.Dir().string() +
+                            " (run setup first)");
+
+  auto process = machine.StartProcess("CONTROL.EXE", machine.Config().systemDir);
+  platform::Os os = process->Os();
+  if (!os.registry) throw sim::MachineError("the simulated registry is not available");
+  WatchedRegistry registry(*os.registry);
+  static const std::map<std::string, std::string> kPicks = {
+      {"rom", "1100"}, {"1mb", "1101"}, {"2mb", "1102"}, {"4mb", "1104"}};
+  std::unique_ptr<ControlPanelUi> user;
+  if (interactive) {
+    user = std::make_unique<ControlPanelUi>(std::cin, out);
+  } else {
+    std::vector<sim::UiStep> steps;
+    if (!pick.empty()) steps.push_back(sim::ParseUiStep("click " + kPicks.at(pick)));
+    steps.push_back(sim::ParseUiStep(cancel ? "click 2" : "click 1"));
+    user = std::make_unique<ControlPanelUi>(std::move(steps));
+    user->EchoTo(&out);
+  }
+  os.registry = &registry;
+  os.ui = user.get();
+
+  using namespace j6audio;
+  LoadModule(&os);
+  LibMain(kAppletModule, DLL_PROCESS_ATTACH, nullptr);
+  out << "Control Panel loaded " << cplPath << "\n";
+  std::string refusal;
+  LONG init = CPlApplet(kControlPanelWindow, CPL_INIT, 0, 0);
+  LONG count = init ? CPlApplet(kControlPanelWindow, CPL_GETCOUNT, 0, 0) : 0;
+  out << "CPL_INIT -> " << init << ", CPL_GETCOUNT -> " << count << "\n";
+  for (LONG item = 0; item < count; ++item) {
+    CPLINFO info{};
+    NEWCPLINFOW newInfo{};
+    LONG r1 = CPlApplet(kControlPanelWindow, CPL_INQUIRE, item, reinterpret_cast<LPARAM>(&info));
+    LONG r2 = CPlApplet(kControlPanelWindow, CPL_NEWINQUIRE, item, reinterpret_cast<LPARAM>(&newInfo));
+    out << "Item " << item << " (CPL_INQUIRE -> " << r1 << ", CPL_NEWINQUIRE -> " << r2 << ")\n";
+    out << "  name:        \"" << Utf8(LoadText(info.idName)) << "\" (string " << info.idName << ")\n";
+    out << "  description: \"" << Utf8(LoadText(info.idInfo)) << "\" (string " << info.idInfo << ")\n";
+    out << "  icon:        " << info.idIcon << "\n";
+    out << "  new form:    size " << newInfo.dwSize << ", \"" << Utf8(newInfo.szName) << "\", \""
+        << Utf8(newInfo.szInfo) << "\", icon handle " << Hex(static_cast<std::uint32_t>(newInfo.hIcon))
+        << ", help context " << newInfo.dwHelpContext << "\n";
+  }
+  if (count > 0) {
+    out << "The user double-clicks \"" << Utf8(LoadText(kStringName)) << "\"\n";
+    try {
+      LONG r = CPlApplet(kControlPanelWindow, CPL_DBLCLK, 0, 0);
+      out << "CPL_DBLCLK -> " << r << "\n";
+    } catch (const sim::UiError& e) {
+      // The user could not do what was asked; the Control Panel still shuts the applet down.
+      refusal = e.what();
+    }
+  }
+  LONG exitResult = init ? CPlApplet(kControlPanelWindow, CPL_EXIT, 0, 0) : 0;
+  LibMain(kAppletModule, DLL_PROCESS_DETACH, nullptr);
+  out << "CPL_EXIT -> " << exitResult << "\n";
+
+  process.reset();
+  if (!refusal.empty()) {
+    out << "j6sim applet: " << refusal << "\nThe run stopped; the machine was not saved.\n";
+    return 1;
+  }
+  if (registry.writes.empty()) out << "Nothing was written.\n";
+  for (const auto& w : registry.writes) out << "Registry: " << w << "\n";
+  machine.Save();
+  return 0;
+}
+
 Command& AddAppletCommand(CLI::App& app) {
   struct Options {
     std::string dir;
@@ -227,76 +304,7 @@ Command& AddAppletCommand(CLI::App& app) {
 
   command.action = [options](std::ostream& out) {
     auto machine = sim::Machine::Load(options->dir);
-    if (!machine->IsNt())
-      throw sim::MachineError(options->dir +
-                              " is a Windows 95 machine; j6audio is a Windows NT Control Panel applet");
-    std::string cplPath = machine->Config().systemDir + "\\j6audio.cpl";
-    if (FindOnDrive(*machine, cplPath).empty())
-      throw sim::MachineError(cplPath + " is not installed on " + options->dir + " (run setup first)");
-
-    auto process = machine->StartProcess("CONTROL.EXE", machine->Config().systemDir);
-    platform::Os os = process->Os();
-    if (!os.registry) throw sim::MachineError("the simulated registry is not available");
-    WatchedRegistry registry(*os.registry);
-    static const std::map<std::string, std::string> kPicks = {
-        {"rom", "1100"}, {"1mb", "1101"}, {"2mb", "1102"}, {"4mb", "1104"}};
-    std::unique_ptr<ControlPanelUi> user;
-    if (options->interactive) {
-      user = std::make_unique<ControlPanelUi>(std::cin, out);
-    } else {
-      std::vector<sim::UiStep> steps;
-      if (!options->pick.empty()) steps.push_back(sim::ParseUiStep("click " + kPicks.at(options->pick)));
-      steps.push_back(sim::ParseUiStep(options->cancel ? "click 2" : "click 1"));
-      user = std::make_unique<ControlPanelUi>(std::move(steps));
-      user->EchoTo(&out);
-    }
-    os.registry = &registry;
-    os.ui = user.get();
-
-    using namespace j6audio;
-    LoadModule(&os);
-    LibMain(kAppletModule, DLL_PROCESS_ATTACH, nullptr);
-    out << "Control Panel loaded " << cplPath << "\n";
-    std::string refusal;
-    LONG init = CPlApplet(kControlPanelWindow, CPL_INIT, 0, 0);
-    LONG count = init ? CPlApplet(kControlPanelWindow, CPL_GETCOUNT, 0, 0) : 0;
-    out << "CPL_INIT -> " << init << ", CPL_GETCOUNT -> " << count << "\n";
-    for (LONG item = 0; item < count; ++item) {
-      CPLINFO info{};
-      NEWCPLINFOW newInfo{};
-      LONG r1 = CPlApplet(kControlPanelWindow, CPL_INQUIRE, item, reinterpret_cast<LPARAM>(&info));
-      LONG r2 = CPlApplet(kControlPanelWindow, CPL_NEWINQUIRE, item, reinterpret_cast<LPARAM>(&newInfo));
-      out << "Item " << item << " (CPL_INQUIRE -> " << r1 << ", CPL_NEWINQUIRE -> " << r2 << ")\n";
-      out << "  name:        \"" << Utf8(LoadText(info.idName)) << "\" (string " << info.idName << ")\n";
-      out << "  description: \"" << Utf8(LoadText(info.idInfo)) << "\" (string " << info.idInfo << ")\n";
-      out << "  icon:        " << info.idIcon << "\n";
-      out << "  new form:    size " << newInfo.dwSize << ", \"" << Utf8(newInfo.szName) << "\", \""
-          << Utf8(newInfo.szInfo) << "\", icon handle " << Hex(static_cast<std::uint32_t>(newInfo.hIcon))
-          << ", help context " << newInfo.dwHelpContext << "\n";
-    }
-    if (count > 0) {
-      out << "The user double-clicks \"" << Utf8(LoadText(kStringName)) << "\"\n";
-      try {
-        LONG r = CPlApplet(kControlPanelWindow, CPL_DBLCLK, 0, 0);
-        out << "CPL_DBLCLK -> " << r << "\n";
-      } catch (const sim::UiError& e) {
-        // The user could not do what was asked; the Control Panel still shuts the applet down.
-        refusal = e.what();
-      }
-    }
-    LONG exitResult = init ? CPlApplet(kControlPanelWindow, CPL_EXIT, 0, 0) : 0;
-    LibMain(kAppletModule, DLL_PROCESS_DETACH, nullptr);
-    out << "CPL_EXIT -> " << exitResult << "\n";
-
-    process.reset();
-    if (!refusal.empty()) {
-      out << "j6sim applet: " << refusal << "\nThe run stopped; the machine was not saved.\n";
-      return 1;
-    }
-    if (registry.writes.empty()) out << "Nothing was written.\n";
-    for (const auto& w : registry.writes) out << "Registry: " << w << "\n";
-    machine->Save();
-    return 0;
+    return RunApplet(*machine, options->pick, options->cancel, options->interactive, out);
   };
   return command;
 }

@@ -5,7 +5,13 @@
 #include <filesystem>
 #include <functional>
 #include <iosfwd>
+#include <map>
 #include <string>
+
+namespace sim {
+class Machine;
+class SimUi;
+}  // namespace sim
 
 namespace j6sim {
 
@@ -29,6 +35,20 @@ Command& AddCardCommand(CLI::App& app);
 Command& AddAppletCommand(CLI::App& app);
 Command& AddInstall95Command(CLI::App& app);
 Command& AddSetupNtCommand(CLI::App& app);
+
+// Puts `disk` (empty: the NT disk of this build) on drive C as C:\J6DISK, runs setup from it with `user`,
+// and carries out the restart it asks for; returns setup's exit status.
+int RunSetupNt(sim::Machine& machine, sim::SimUi& user, const std::string& disk, const std::string& args,
+               std::ostream& out);
+
+// Opens the J6 Audio item of the Control Panel on an NT machine where setup installed the applet. The
+// user picks `pick` (rom, 1mb, 2mb, 4mb or empty) and clicks OK, or Cancel; or is asked at the terminal.
+int RunApplet(sim::Machine& machine, const std::string& pick, bool cancel, bool interactive,
+              std::ostream& out);
+
+// The scripted user's step for an --answer QUESTION=yes|no: "answer yes if QUESTION", where QUESTION is
+// text of the message box or one of the short names in `aliases`. A malformed answer is a MachineError.
+std::string AnswerStep(const std::string& answer, const std::map<std::string, std::string>& aliases);
 
 // Writes the Windows 95 installation disk j6sim install95 uses without --disk (see disk95/disk95.h).
 void WriteStandInDisk95(const std::filesystem::path& dir);

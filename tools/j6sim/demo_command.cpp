@@ -9,11 +9,10 @@
 #include <utility>
 #include <vector>
 
-#include <fstream>
-
 #include "install95/installer_app.h"
 #include "sim/dls_writer.h"
 #include "sim/drive.h"
+#include "sim/kernel_driver.h"
 #include "sim/machine.h"
 #include "sim/process.h"
 #include "sim/processes.h"
@@ -126,6 +125,38 @@ void RunInstaller(sim::Machine& machine, std::ostream& out) {
     out << "Started: " << start.commandLine << " (exit " << start.exitCode << ")\n";
 }
 
+// What the person at the NT PC does: Next, keep "install or update", OK, restart now.
+constexpr const char* kSetupUser =
+    "@131 click Next >\n"
+    "@102 click OK\n"
+    "@132 click Finish\n";
+
+// A Windows NT PC gets the driver from the NT disk; after the restart the Control Panel item picks the
+// 2 MB General MIDI bank.
+int RunNtPart(const fs::path& dir, std::ostream& out) {
+  auto machine = sim::Machine::Create(dir, sim::MachineConfig::Defaults(platform::WindowsFamily::kNt));
+  sim::AddFreshWindowsKeys(machine->Get<sim::RegistryStore>());
+  machine->Save();
+  out << "== A Windows NT PC with the J6 Orvantis PCI card\n";
+  PrintSummary(*machine, out);
+
+  out << "\n== Setup from the NT disk: C:\\J6DISK\\SETUP.EXE\n";
+  std::istringstream script(kSetupUser);
+  sim::SimUi user(sim::ParseUiSteps(script));
+  user.EchoTo(&out);
+  int status = RunSetupNt(*machine, user, "", "", out);
+  if (status != 0) {
+    out << "Setup ended with exit status " << status << ".\n";
+    return status;
+  }
+  PrintSummary(*machine, out);
+  out << "The kernel driver j6knldrv started and tells the banks it can load: \"GmFile\" = "
+      << sim::KernelDriverBanks(*machine) << " (1 ROM, 2 = 1 MB, 4 = 2 MB, 8 = 4 MB)\n";
+
+  out << "\n== Control Panel, J6 Audio: the user picks the 2 MB bank and clicks OK\n";
+  return RunApplet(*machine, "2mb", false, false, out);
+}
+
 }  // namespace
 
 Command& AddDemoCommand(CLI::App& app) {
@@ -133,8 +164,11 @@ Command& AddDemoCommand(CLI::App& app) {
   Command& command =
       NewCommand(app, "demo",
                  "Make a simulated Windows 95 PC in a temporary folder, install the package on it "
-                 "from its disk in install mode (/I), restart it, and load a DLS collection onto its card.");
-  command.app->add_option("--keep", *keep, "Make the machine in this folder and keep it afterwards");
+                 "from its disk in install mode (/I), restart it, and load a DLS collection onto its card; "
+                 "then make a Windows NT PC, install the driver with setup from the NT disk, and pick a "
+                 "General MIDI bank in the Control Panel applet.");
+  command.app->add_option("--keep", *keep,
+                          "Make the machines in this folder (win95/ and nt/) and keep them afterwards");
   command.action = [keep](std::ostream& out) {
     fs::path dir = keep->empty()
                        ? fs::temp_directory_path() /
@@ -143,7 +177,8 @@ Command& AddDemoCommand(CLI::App& app) {
                        : fs::path(*keep);
     int status = 0;
     {
-      auto machine = sim::Machine::Create(dir, sim::MachineConfig::Defaults(platform::WindowsFamily::k95));
+      auto machine =
+          sim::Machine::Create(dir / "win95", sim::MachineConfig::Defaults(platform::WindowsFamily::k95));
       Furnish(*machine);
       out << "== A Windows 95 PC with the J6 Orvantis PCI card\n";
       PrintSummary(*machine, out);
@@ -172,11 +207,15 @@ Command& AddDemoCommand(CLI::App& app) {
           .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
       status = LoadDlsCollections(*machine, {{"C:\\DEMO.DLS", "C:\\DEMO.DLS"}}, {}, out);
     }
+    if (status == 0) {
+      out << "\n";
+      status = RunNtPart(dir / "nt", out);
+    }
     if (keep->empty()) {
       std::error_code ec;
       fs::remove_all(dir, ec);
     } else {
-      out << "The machine stays in " << dir.string() << "\n";
+      out << "The machines stay in " << (dir / "win95").string() << " and " << (dir / "nt").string() << "\n";
     }
     return status;
   };

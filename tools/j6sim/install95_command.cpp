@@ -72,16 +72,8 @@ std::vector<sim::UiStep> BuildSteps(const Options& o) {
       if (wanted.count(name)) add(std::string(kChoicePages) + "check " + id);
   }
   add(std::string(kChoicePages) + "click OK");
-  for (const auto& answer : o.answers) {
-    auto eq = answer.find('=');
-    std::string question = answer.substr(0, eq);
-    std::string reply = eq == std::string::npos ? "" : answer.substr(eq + 1);
-    if (question.empty() || (reply != "yes" && reply != "no"))
-      throw sim::MachineError("--answer takes QUESTION=yes or QUESTION=no, not '" + answer + "'");
-    if (question == "newer-driver") question = "Newer driver detected";
-    if (question == "dls") question = "Downloadable Sounds";
-    add("answer " + reply + " if " + question);
-  }
+  for (const auto& answer : o.answers)
+    add(AnswerStep(answer, {{"newer-driver", "Newer driver detected"}, {"dls", "Downloadable Sounds"}}));
   if (!o.reboot.empty()) add(std::string("@141 click ") + (o.reboot == "yes" ? "1015" : "1016"));
   add("@141,150 click Finish");
   add("@140 click Finish");

@@ -18,6 +18,16 @@ Command& NewCommand(CLI::App& parent, const std::string& name, const std::string
   return Registry().back();
 }
 
+std::string AnswerStep(const std::string& answer, const std::map<std::string, std::string>& aliases) {
+  auto eq = answer.find('=');
+  std::string question = answer.substr(0, eq);
+  std::string reply = eq == std::string::npos ? "" : answer.substr(eq + 1);
+  if (question.empty() || (reply != "yes" && reply != "no"))
+    throw sim::MachineError("--answer takes QUESTION=yes or QUESTION=no, not '" + answer + "'");
+  if (auto alias = aliases.find(question); alias != aliases.end()) question = alias->second;
+  return "answer " + reply + " if " + question;
+}
+
 int Run(int argc, const char* const* argv, std::ostream& out, std::ostream& err) {
   Registry().clear();
   CLI::App app{"j6sim: makes and inspects simulated PCs and runs the J6 Orvantis driver package on them.",

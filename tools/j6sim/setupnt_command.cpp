@@ -50,15 +50,8 @@ std::vector<sim::UiStep> BuildSteps(const Options& o) {
   if (o.choose == "install") add("@102 check 1001");
   if (o.choose == "remove") add("@102 check 1002");
   add("@102 click OK");
-  for (const auto& answer : o.answers) {
-    auto eq = answer.find('=');
-    std::string question = answer.substr(0, eq);
-    std::string reply = eq == std::string::npos ? "" : answer.substr(eq + 1);
-    if (question.empty() || (reply != "yes" && reply != "no"))
-      throw sim::MachineError("--answer takes QUESTION=yes or QUESTION=no, not '" + answer + "'");
-    if (question == "up-to-date") question = "Up-to-date driver detected";
-    add("answer " + reply + " if " + question);
-  }
+  for (const auto& answer : o.answers)
+    add(AnswerStep(answer, {{"up-to-date", "Up-to-date driver detected"}}));
   if (!o.reboot.empty()) add(std::string("@132 check ") + (o.reboot == "yes" ? "1015" : "1002"));
   add("@132 click Finish");
   add("@135 click Finish");
@@ -67,6 +60,44 @@ std::vector<sim::UiStep> BuildSteps(const Options& o) {
 }
 
 }  // namespace
+
+// Puts the disk on drive C, runs setup there with `user` and carries out a restart it asks for.
+int RunSetupNt(sim::Machine& machine, sim::SimUi& user, const std::string& disk, const std::string& args,
+               std::ostream& out) {
+  fs::path target = machine.DriveRoot() / kDiskFolder;
+  fs::remove_all(target);
+  try {
+    if (disk.empty())
+      ntdisk::WriteNtDisk(target);
+    else
+      fs::copy(disk, target, fs::copy_options::recursive | fs::copy_options::overwrite_existing);
+  } catch (const std::exception& e) {
+    throw sim::MachineError(std::string("cannot put the disk on drive C: ") + e.what());
+  }
+  int status = 0;
+  {
+    auto process = machine.StartProcess("SETUP.EXE", std::string("C:\\") + kDiskFolder);
+    user.SetFiles(process->Os().files);
+    process->Os().ui = &user;
+    std::string line = std::string("C:\\") + kDiskFolder + "\\SETUP.EXE" + (args.empty() ? "" : " " + args);
+    try {
+      status = setupnt::SetupMain(process->Os(), line.c_str());
+    } catch (const sim::UiError& e) {
+      std::cerr << "j6sim: setupnt: " << e.what() << "\n";
+      status = 1;
+    }
+    process->Os().ui = nullptr;
+  }
+  for (const auto& start : machine.Get<sim::ProgramTable>().Started())
+    out << "Started: " << start.commandLine << " (exit " << start.exitCode << ")\n";
+  if (status == 0 && !machine.Get<sim::ProgramTable>().RestartRequests().empty()) {
+    out << "Setup restarts Windows.\n";
+    machine.Save();
+    RebootMachine(machine, out);
+  }
+  machine.Save();
+  return status;
+}
 
 Command& AddSetupNtCommand(CLI::App& app) {
   auto o = std::make_shared<Options>();
@@ -100,17 +131,6 @@ Command& AddSetupNtCommand(CLI::App& app) {
     if (!o->disk.empty() && !fs::is_directory(o->disk))
       throw sim::MachineError("--disk " + o->disk + ": not a folder");
 
-    fs::path target = machine->DriveRoot() / kDiskFolder;
-    fs::remove_all(target);
-    try {
-      if (o->disk.empty())
-        ntdisk::WriteNtDisk(target);
-      else
-        fs::copy(o->disk, target, fs::copy_options::recursive | fs::copy_options::overwrite_existing);
-    } catch (const std::exception& e) {
-      throw sim::MachineError(std::string("cannot put the disk on drive C: ") + e.what());
-    }
-
     std::unique_ptr<sim::SimUi> ui;
     if (o->interactive) {
       ui = std::make_unique<sim::SimUi>(std::cin, out);
@@ -118,33 +138,12 @@ Command& AddSetupNtCommand(CLI::App& app) {
       ui = std::make_unique<sim::SimUi>(steps);
       ui->EchoTo(&out);
     }
-    int status = 0;
-    {
-      auto process = machine->StartProcess("SETUP.EXE", std::string("C:\\") + kDiskFolder);
-      ui->SetFiles(process->Os().files);
-      process->Os().ui = ui.get();
-      std::string line =
-          std::string("C:\\") + kDiskFolder + "\\SETUP.EXE" + (o->args.empty() ? "" : " " + o->args);
-      try {
-        status = setupnt::SetupMain(process->Os(), line.c_str());
-      } catch (const sim::UiError& e) {
-        std::cerr << "j6sim: setupnt: " << e.what() << "\n";
-        status = 1;
-      }
-    }
+    const int status = RunSetupNt(*machine, *ui, o->disk, o->args, out);
     if (!o->transcript.empty()) {
       std::ofstream file(o->transcript);
       for (const auto& l : ui->Transcript()) file << l << "\n";
       if (!file) std::cerr << "j6sim: cannot write the transcript " << o->transcript << "\n";
     }
-    for (const auto& start : machine->Get<sim::ProgramTable>().Started())
-      out << "Started: " << start.commandLine << " (exit " << start.exitCode << ")\n";
-    if (status == 0 && !machine->Get<sim::ProgramTable>().RestartRequests().empty()) {
-      out << "Setup restarts Windows.\n";
-      machine->Save();
-      RebootMachine(*machine, out);
-    }
-    machine->Save();
     return status;
   };
   return command;

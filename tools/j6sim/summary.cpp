@@ -6,6 +6,8 @@
 #include <ostream>
 
 #include "sim/drive.h"
+#include "sim/nt_restart.h"
+#include "sim/pending_file_ops.h"
 #include "sim/process.h"
 #include "sim/registry.h"
 #include "sim/services.h"
@@ -17,37 +19,12 @@ using namespace platform;
 
 namespace {
 
-constexpr const char* kSessionManager =
-    "HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Control\\Session Manager";
-constexpr const char* kPendingRenames = "PendingFileRenameOperations";
-
 std::string WininitPath(const sim::Machine& machine) {
   return machine.Config().windowsDir + "\\wininit.ini";
 }
 
 bool SameText(const std::string& a, const std::string& b) {
   return sim::RegNameEqual(a, b);
-}
-
-// The NUL-terminated strings of a REG_MULTI_SZ value (the list's closing NUL gives a last empty one).
-std::vector<std::string> MultiStrings(const std::vector<std::uint8_t>& data) {
-  std::vector<std::string> out;
-  std::string current;
-  for (std::uint8_t b : data) {
-    if (b == 0) {
-      out.push_back(current);
-      current.clear();
-    } else {
-      current += char(b);
-    }
-  }
-  if (!current.empty()) out.push_back(current);
-  return out;
-}
-
-std::string StripNtPrefix(std::string path) {
-  if (path.rfind("\\??\\", 0) == 0) path = path.substr(4);
-  return path;
 }
 
 std::string ErrorText(FileSystem& files) {
@@ -120,49 +97,8 @@ void RunWininit(sim::Machine& machine, FileSystem& files, Profiles& profiles, st
     out << "  wininit.ini could not be renamed: " << ErrorText(files) << "\n";
 }
 
-// Windows NT: the session manager carries out PendingFileRenameOperations and removes it.
-void RunPendingRenames(sim::RegistryStore& store, FileSystem& files, std::ostream& out) {
-  auto key = store.FindPath(kSessionManager);
-  sim::RegValue* value = key ? key->FindValue(kPendingRenames) : nullptr;
-  if (!value) {
-    out << "  no pending file operations\n";
-    return;
-  }
-  if (value->type != kRegMultiSz) {
-    out << "  " << kPendingRenames << " is not REG_MULTI_SZ: left alone\n";
-    return;
-  }
-  auto strings = MultiStrings(value->data);
-  for (std::size_t i = 0; i + 1 < strings.size() && !strings[i].empty(); i += 2) {
-    const std::string source = StripNtPrefix(strings[i]);
-    std::string target = strings[i + 1];
-    if (target.empty()) {
-      Delete(files, source, out);
-      continue;
-    }
-    const bool replace = target[0] == '!';
-    if (replace) target = target.substr(1);
-    target = StripNtPrefix(target);
-    if (!replace && files.GetFileAttributes(target.c_str()) != kInvalidFileAttributes) {
-      out << "  not renamed " << source << ": " << target << " exists\n";
-      continue;
-    }
-    Replace(files, source, target, out);
-  }
-  key->RemoveValue(kPendingRenames);
-  out << "  " << kPendingRenames << " cleared\n";
-}
-
 std::size_t PendingCount(sim::Machine& machine, sim::RegistryStore& store, sim::Drive& drive) {
-  if (machine.IsNt()) {
-    auto key = store.FindPath(kSessionManager);
-    sim::RegValue* value = key ? key->FindValue(kPendingRenames) : nullptr;
-    if (!value) return 0;
-    auto strings = MultiStrings(value->data);
-    std::size_t pairs = 0;
-    for (std::size_t i = 0; i + 1 < strings.size() && !strings[i].empty(); i += 2) ++pairs;
-    return pairs;
-  }
+  if (machine.IsNt()) return sim::PendingFileOperations(store).size();
   sim::DrivePath ini = drive.Resolve(WininitPath(machine));
   if (!ini.exists) return 0;
   auto process = machine.StartProcess("j6sim");
@@ -229,20 +165,15 @@ void PrintSummary(sim::Machine& machine, std::ostream& out) {
 
 void RebootMachine(sim::Machine& machine, std::ostream& out) {
   // Everything the restart reads is read before anything changes.
-  auto& registry = machine.Get<sim::RegistryStore>();
+  machine.Get<sim::RegistryStore>();
   auto& drive = machine.Get<sim::Drive>();
   out << "Restarting " << machine.Dir().string() << "\n";
   drive.ClearInUse();
-  auto process = machine.StartProcess(machine.IsNt() ? "smss.exe" : "wininit.exe");
-  platform::Os& os = process->Os();
   if (machine.IsNt()) {
-    RunPendingRenames(registry, *os.files, out);
-    // Then the service manager starts the drivers whose start type says so.
-    auto& services = machine.Get<sim::ServiceDatabase>();
-    services.Restart(*os.registry, *os.files);
-    for (const auto& name : services.Running()) out << "  service running: " << name << "\n";
+    for (const auto& line : sim::RestartNtMachine(machine)) out << "  " << line << "\n";
   } else {
-    RunWininit(machine, *os.files, *os.profiles, out);
+    auto process = machine.StartProcess("wininit.exe");
+    RunWininit(machine, *process->Os().files, *process->Os().profiles, out);
   }
   out << "Restarted\n";
 }

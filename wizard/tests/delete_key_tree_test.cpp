@@ -9,6 +9,7 @@
 #include "sim/machine.h"
 #include "sim/process.h"
 #include "sim/registry.h"
+#include "tests/support/test_folder.h"
 
 namespace {
 
@@ -18,10 +19,7 @@ using platform::kHkeyLocalMachine;
 class DeleteKeyTreeTest : public ::testing::TestWithParam<platform::WindowsFamily> {
  protected:
   void SetUp() override {
-    dir_ =
-        fs::temp_directory_path() / ("j6-dkt-" + std::to_string(::getpid()) + "-" +
-                                     std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
-                                     ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    dir_ = j6_testing::TestFolder("j6-dkt");
     fs::remove_all(dir_);
     machine_ = sim::Machine::Create(dir_, sim::MachineConfig::Defaults(GetParam()));
     process_ = machine_->StartProcess("test");

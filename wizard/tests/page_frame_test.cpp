@@ -11,6 +11,7 @@
 #include "sim/process.h"
 #include "sim/processes.h"
 #include "sim/ui.h"
+#include "tests/support/test_folder.h"
 
 namespace {
 
@@ -19,8 +20,7 @@ namespace fs = std::filesystem;
 class PageFrame : public ::testing::Test {
  protected:
   void SetUp() override {
-    dir_ = fs::temp_directory_path() / ("j6-wizard-" + std::to_string(::getpid()) + "-" +
-                                        ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    dir_ = j6_testing::TestFolder("j6-wizard");
     fs::remove_all(dir_);
     auto config = sim::MachineConfig::Defaults(platform::WindowsFamily::k95);
     config.freeBytes = 3 * 32768;  // three clusters

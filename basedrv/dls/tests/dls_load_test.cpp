@@ -365,6 +365,20 @@ INSTANTIATE_TEST_SUITE_P(
                        c.instruments[0].regions[0].loops[0] = {60, 8};
                      }); },
                 11},
+        // The wave's facts are read once; each region's own loop is still checked against them.
+        Refusal{"second_region_of_a_wave_loops_past_its_data",
+                [] {
+                  return Written([](Collection& c) {
+                    auto& regions = c.instruments[0].regions;
+                    regions[0].keyHigh = 63;
+                    auto second = regions[0];
+                    second.keyLow = 64;
+                    second.keyHigh = 127;
+                    second.loops = {{60, 8}};
+                    regions.push_back(second);
+                  });
+                },
+                11},
         Refusal{"loop_length_near_2_to_32",
                 [] {
                   return Written([](Collection& c) {

@@ -12,11 +12,12 @@
 #include "basedrv/dls/dll_dls.h"
 #include "sim/faults.h"
 #include "sim/linear_memory.h"
+#include "tests/support/null_files.h"
 
 namespace dls_test {
 
 // Only what the bank loader uses; every other call fails.
-class FakeFiles : public platform::FileSystem {
+class FakeFiles : public j6_testing::NullFiles {
  public:
   std::string systemDir = "C:\\WINDOWS\\SYSTEM";
   bool failSystemDir = false;
@@ -25,37 +26,11 @@ class FakeFiles : public platform::FileSystem {
   std::vector<std::uint32_t> reads;
   int openFiles = 0;
 
-  std::uint32_t LastError() const override { return 0; }
-  void SetLastError(std::uint32_t) override {}
-  std::uint32_t GetWindowsDirectory(char*, std::uint32_t) override { return 0; }
   std::uint32_t GetSystemDirectory(char* buffer, std::uint32_t size) override {
     if (failSystemDir) return 0;
     if (systemDir.size() + 1 > size) return static_cast<std::uint32_t>(systemDir.size() + 1);
     std::strcpy(buffer, systemDir.c_str());
     return static_cast<std::uint32_t>(systemDir.size());
-  }
-  std::uint32_t GetCurrentDirectory(std::uint32_t, char*) override { return 0; }
-  bool SetCurrentDirectory(const char*) override { return false; }
-  std::uint32_t GetFileAttributes(const char*) override { return platform::kInvalidFileAttributes; }
-  bool SetFileAttributes(const char*, std::uint32_t) override { return false; }
-  bool CreateDirectory(const char*) override { return false; }
-  bool RemoveDirectory(const char*) override { return false; }
-  bool CopyFile(const char*, const char*, bool) override { return false; }
-  bool DeleteFile(const char*) override { return false; }
-  bool MoveFile(const char*, const char*) override { return false; }
-  bool MoveFileEx(const char*, const char*, std::uint32_t) override { return false; }
-  platform::FindHandle FindFirstFile(const char*, platform::FindData*) override {
-    return platform::kInvalidFindHandle;
-  }
-  bool FindNextFile(platform::FindHandle, platform::FindData*) override { return false; }
-  void FindClose(platform::FindHandle) override {}
-  std::uint32_t GetTempFileName(const char*, const char*, std::uint32_t, char*) override { return 0; }
-  bool GetDiskFreeSpace(const char*, std::uint32_t*, std::uint32_t*, std::uint32_t*,
-                        std::uint32_t*) override {
-    return false;
-  }
-  bool GetDiskFreeSpaceEx(const char*, std::uint64_t*, std::uint64_t*, std::uint64_t*) override {
-    return false;
   }
 
   platform::FileHandle OpenFile(const char* path, platform::OpenMode mode) override {
@@ -75,7 +50,6 @@ class FakeFiles : public platform::FileSystem {
     *read = n;
     return true;
   }
-  bool WriteFile(platform::FileHandle, const void*, std::uint32_t, std::uint32_t*) override { return false; }
   std::int64_t SeekFile(platform::FileHandle, std::int64_t offset, platform::SeekFrom from) override {
     pos_ = static_cast<std::uint64_t>(offset) + (from == platform::SeekFrom::kEnd ? open_->size() : 0);
     return static_cast<std::int64_t>(pos_);

@@ -11,10 +11,12 @@
 #include "sim/machine.h"
 #include "sim/registry.h"
 #include "tools/j6sim/commands.h"
+#include "tools/j6sim/tests/j6sim_test.h"
 
 namespace {
 
 namespace fs = std::filesystem;
+using j6sim_test::TempFolderTest;
 
 const std::string kDevice0 =
     "HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services\\j6knldrv\\Parameters\\Device0";
@@ -23,15 +25,8 @@ std::vector<std::uint8_t> DwordBytes(std::uint32_t v) {
   return {std::uint8_t(v), std::uint8_t(v >> 8), std::uint8_t(v >> 16), std::uint8_t(v >> 24)};
 }
 
-class AppletCommand : public ::testing::Test {
+class AppletCommand : public TempFolderTest {
  protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() / ("j6-applet-" + std::to_string(::getpid()) + "-" +
-                                        ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir_);
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-
   // An NT machine where setup left j6audio.cpl and, if given, the two values.
   void MakeMachine(std::optional<std::uint32_t> gmFile, std::optional<std::uint32_t> gmBank,
                    bool installed = true, platform::WindowsFamily family = platform::WindowsFamily::kNt) {
@@ -60,7 +55,6 @@ class AppletCommand : public ::testing::Test {
     return j6sim::Run(static_cast<int>(argv.size()), argv.data(), out_, err_);
   }
 
-  fs::path dir_;
   std::ostringstream out_, err_;
 };
 

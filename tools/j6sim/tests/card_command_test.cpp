@@ -5,34 +5,17 @@
 #include <sstream>
 
 #include "tools/j6sim/commands.h"
+#include "tools/j6sim/tests/j6sim_test.h"
 
 namespace {
 
 namespace fs = std::filesystem;
+using j6sim_test::J6sim;
+using j6sim_test::Result;
+using j6sim_test::TempFolderTest;
 
-struct Result {
-  int status;
-  std::string out, err;
-};
-
-Result J6sim(std::vector<std::string> args) {
-  args.insert(args.begin(), "j6sim");
-  std::vector<const char*> argv;
-  for (const auto& a : args) argv.push_back(a.c_str());
-  std::ostringstream out, err;
-  int status = j6sim::Run(int(argv.size()), argv.data(), out, err);
-  return {status, out.str(), err.str()};
-}
-
-class CardCommand : public ::testing::Test {
+class CardCommand : public TempFolderTest {
  protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() / ("j6-card-" + std::to_string(::getpid()) + "-" +
-                                        ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir_);
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-  fs::path dir_;
 };
 
 TEST_F(CardCommand, prints_the_card_of_a_new_machine) {

@@ -8,36 +8,23 @@
 
 #include "sim/dls_writer.h"
 #include "tools/j6sim/commands.h"
+#include "tools/j6sim/tests/j6sim_test.h"
 
 namespace {
 
 namespace fs = std::filesystem;
+using j6sim_test::J6sim;
+using j6sim_test::Result;
+using j6sim_test::TempFolderTest;
 
-struct Result {
-  int status;
-  std::string out, err;
-};
-
-Result J6sim(std::vector<std::string> args) {
-  args.insert(args.begin(), "j6sim");
-  std::vector<const char*> argv;
-  for (const auto& a : args) argv.push_back(a.c_str());
-  std::ostringstream out, err;
-  int status = j6sim::Run(int(argv.size()), argv.data(), out, err);
-  return {status, out.str(), err.str()};
-}
-
-class DlsCommand : public ::testing::Test {
+class DlsCommand : public TempFolderTest {
  protected:
   void SetUp() override {
-    dir_ = fs::temp_directory_path() / ("j6-dls-" + std::to_string(::getpid()) + "-" +
-                                        ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir_);
+    TempFolderTest::SetUp();
     fs::create_directories(dir_);
     machine_ = (dir_ / "pc").string();
     ASSERT_EQ(J6sim({"new", machine_}).status, 0);
   }
-  void TearDown() override { fs::remove_all(dir_); }
   std::string File(const std::string& name, const sim::dlsw::Collection& c) {
     auto bytes = sim::dlsw::WriteDls(c);
     fs::path path = dir_ / name;
@@ -45,7 +32,6 @@ class DlsCommand : public ::testing::Test {
         .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     return path.string();
   }
-  fs::path dir_;
   std::string machine_;
 };
 

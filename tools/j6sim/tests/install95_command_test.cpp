@@ -6,47 +6,23 @@
 #include <sstream>
 
 #include "tools/j6sim/commands.h"
+#include "tools/j6sim/tests/j6sim_test.h"
 
 namespace {
 
 namespace fs = std::filesystem;
+using j6sim_test::J6sim;
+using j6sim_test::ReadText;
+using j6sim_test::TempFolderTest;
 
-struct Result {
-  int status;
-  std::string out, err;
-};
-
-Result J6sim(std::vector<std::string> args) {
-  args.insert(args.begin(), "j6sim");
-  std::vector<const char*> argv;
-  for (const auto& a : args) argv.push_back(a.c_str());
-  std::ostringstream out, err;
-  int status = j6sim::Run(int(argv.size()), argv.data(), out, err);
-  return {status, out.str(), err.str()};
-}
-
-std::string ReadText(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-class Install95Command : public ::testing::Test {
+class Install95Command : public TempFolderTest {
  protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() / ("j6-install95-cmd-" + std::to_string(::getpid()) + "-" +
-                                        ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir_);
-  }
-  void TearDown() override { fs::remove_all(dir_); }
   std::string Machine(const std::vector<std::string>& options = {}) {
     std::vector<std::string> args = {"new", (dir_ / "pc").string()};
     args.insert(args.end(), options.begin(), options.end());
     EXPECT_EQ(J6sim(args).status, 0);
     return (dir_ / "pc").string();
   }
-  fs::path dir_;
 };
 
 TEST_F(Install95Command, install_mode_on_the_stand_in_disk_writes_the_marker_and_the_transcript) {

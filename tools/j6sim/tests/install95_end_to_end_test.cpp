@@ -17,31 +17,15 @@
 #include "sim/machine.h"
 #include "sim/process.h"
 #include "tools/j6sim/commands.h"
+#include "tools/j6sim/tests/j6sim_test.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-
-struct Result {
-  int status;
-  std::string out, err;
-};
-
-Result J6sim(std::vector<std::string> args) {
-  args.insert(args.begin(), "j6sim");
-  std::vector<const char*> argv;
-  for (const auto& a : args) argv.push_back(a.c_str());
-  std::ostringstream out, err;
-  int status = j6sim::Run(int(argv.size()), argv.data(), out, err);
-  return {status, out.str(), err.str()};
-}
-
-std::string ReadBytes(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
+using j6sim_test::J6sim;
+using j6sim_test::ReadText;
+using j6sim_test::Result;
+using j6sim_test::TempFolderTest;
 
 std::string Lower(std::string s) {
   for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -53,18 +37,15 @@ constexpr const char* kAutoexec =
 constexpr const char* kConfig = "device=c:\\windows\\himem.sys\r\nFILES=40\r\n";
 constexpr const char* kWave = "HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Control\\MediaResources\\wave";
 
-class Install95EndToEnd : public ::testing::Test {
+class Install95EndToEnd : public TempFolderTest {
  protected:
   void SetUp() override {
-    dir_ = fs::temp_directory_path() / ("j6-e2e95-" + std::to_string(::getpid()) + "-" +
-                                        ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir_);
+    TempFolderTest::SetUp();
     pc_ = (dir_ / "pc").string();
     disk_ = dir_ / "disk";
     disk95::WriteWindows95Disk(disk_);
     ASSERT_EQ(J6sim({"new", pc_}).status, 0);
   }
-  void TearDown() override { fs::remove_all(dir_); }
 
   fs::path Drive() const { return fs::path(pc_) / "C"; }
   // Every file of drive C but the disk, by lower-case path, with its bytes.
@@ -72,13 +53,13 @@ class Install95EndToEnd : public ::testing::Test {
     std::map<std::string, std::string> files;
     for (const auto& e : fs::recursive_directory_iterator(Drive())) {
       std::string rel = Lower(fs::relative(e.path(), Drive()).generic_string());
-      if (e.is_regular_file() && rel.rfind("j6disk/", 0) != 0) files[rel] = ReadBytes(e.path());
+      if (e.is_regular_file() && rel.rfind("j6disk/", 0) != 0) files[rel] = ReadText(e.path());
     }
     return files;
   }
   std::set<std::string> RegistryLines() const {
     std::set<std::string> lines;
-    std::istringstream in(ReadBytes(fs::path(pc_) / "registry.reg"));
+    std::istringstream in(ReadText(fs::path(pc_) / "registry.reg"));
     for (std::string line; std::getline(in, line);) lines.insert(line);
     return lines;
   }
@@ -97,7 +78,7 @@ class Install95EndToEnd : public ::testing::Test {
                   "--reboot", "no"});
   }
 
-  fs::path dir_, disk_;
+  fs::path disk_;
   std::string pc_;
 };
 
@@ -121,21 +102,21 @@ TEST_F(Install95EndToEnd, install_restart_remove_restart_leaves_the_machine_as_i
 
   Result install = Install95("install-windows,install-dos");
   ASSERT_EQ(install.status, 0) << install.err;
-  EXPECT_EQ(ReadBytes(Drive() / "WINDOWS" / "SYSTEM" / "j6wave.drv"), "old wave driver");
+  EXPECT_EQ(ReadText(Drive() / "WINDOWS" / "SYSTEM" / "j6wave.drv"), "old wave driver");
   for (const char* name : {"J6CVXD.VXD", "J6BASE.DLL", "j6thunk.dll", "j6fm.drv", "j6midi.drv", "J6Audio.cpl",
                            "j6gm1.bin", "j6gm8.bin"})
-    EXPECT_EQ(ReadBytes(Drive() / "WINDOWS" / "SYSTEM" / name), ReadBytes(disk_ / name)) << name;
-  EXPECT_EQ(ReadBytes(Drive() / "WINDOWS" / "INF" / "J6AUDIO.INF"), ReadBytes(disk_ / "J6AUDIO.INF"));
+    EXPECT_EQ(ReadText(Drive() / "WINDOWS" / "SYSTEM" / name), ReadText(disk_ / name)) << name;
+  EXPECT_EQ(ReadText(Drive() / "WINDOWS" / "INF" / "J6AUDIO.INF"), ReadText(disk_ / "J6AUDIO.INF"));
   for (const char* name : {"j6legacy.com", "j6mixer.exe", "j6init.ini", "j6dosvm.exe"})
     EXPECT_TRUE(fs::exists(Drive() / "WINDOWS" / name)) << name;
-  EXPECT_EQ(ReadBytes(Drive() / "AUTOEXEC.BAT"),
+  EXPECT_EQ(ReadText(Drive() / "AUTOEXEC.BAT"),
             std::string("@LH C:\\WINDOWS\\J6LEGACY.COM /w=C:\\WINDOWS\r\n@LH C:\\WINDOWS\\J6MIXER.EXE /x\r\n"
                         "@LH C:\\WINDOWS\\J6DOSVM.EXE \r\n") +
                 kAutoexec);
 
   Result restart = J6sim({"reboot", pc_});
   ASSERT_EQ(restart.status, 0) << restart.err;
-  EXPECT_EQ(ReadBytes(Drive() / "WINDOWS" / "SYSTEM" / "j6wave.drv"), ReadBytes(disk_ / "j6wave.drv"));
+  EXPECT_EQ(ReadText(Drive() / "WINDOWS" / "SYSTEM" / "j6wave.drv"), ReadText(disk_ / "j6wave.drv"));
 
   // At the restart Windows sets the card up from the INF: its multimedia entry and the virtual device's
   // keys. The wave driver is loaded, so the removal can only schedule its deletion.
@@ -193,7 +174,7 @@ TEST_F(Install95EndToEnd, install_restart_remove_restart_leaves_the_machine_as_i
   EXPECT_EQ(onlyBefore[0].rfind("\"Services\"=", 0), 0u) << onlyBefore[0];
   EXPECT_EQ(onlyAfter[0].rfind("\"Services\"=", 0), 0u) << onlyAfter[0];
   // The class key Windows keeps for its wave devices stays.
-  EXPECT_NE(Lower(ReadBytes(fs::path(pc_) / "registry.reg")).find(Lower(std::string("[") + kWave + "]")),
+  EXPECT_NE(Lower(ReadText(fs::path(pc_) / "registry.reg")).find(Lower(std::string("[") + kWave + "]")),
             std::string::npos);
 }
 
@@ -209,6 +190,14 @@ TEST(Demo, installs_in_install_mode_and_the_restart_puts_the_busy_driver_in_plac
   EXPECT_NE(r.out.find("\"OVSetupProfile\": 20 00"), std::string::npos);
   EXPECT_NE(r.out.find("  | @LH C:\\WINDOWS\\J6LEGACY.COM /w=C:\\WINDOWS"), std::string::npos);
   EXPECT_NE(r.out.find("replaced C:\\WINDOWS\\system\\j6wave.drv by C:\\WINDOWS\\j6a"), std::string::npos);
+  // Then the NT machine: setup installs the driver, and the applet picks a bank.
+  EXPECT_NE(r.out.find("service running: J6KNLDRV"), std::string::npos);
+  EXPECT_NE(r.out.find("\"GmFile\" = 15"), std::string::npos);
+  EXPECT_NE(r.out.find("> click 1102 \"2 MB PC RAM\""), std::string::npos);
+  EXPECT_NE(r.out.find("Registry: wrote HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services\\j6knldrv\\"
+                       "Parameters\\Device0 \"GmBank\" = 2 (REG_DWORD)"),
+            std::string::npos)
+      << r.out;
 }
 
 }  // namespace

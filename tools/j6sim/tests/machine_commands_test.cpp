@@ -11,32 +11,16 @@
 #include "sim/process.h"
 #include "sim/registry.h"
 #include "tools/j6sim/commands.h"
+#include "tools/j6sim/tests/j6sim_test.h"
 
 namespace {
 
 namespace fs = std::filesystem;
+using j6sim_test::J6sim;
+using j6sim_test::ReadText;
+using j6sim_test::Result;
+using j6sim_test::TempFolderTest;
 using namespace platform;
-
-struct Result {
-  int status;
-  std::string out, err;
-};
-
-Result J6sim(std::vector<std::string> args) {
-  args.insert(args.begin(), "j6sim");
-  std::vector<const char*> argv;
-  for (const auto& a : args) argv.push_back(a.c_str());
-  std::ostringstream out, err;
-  int status = j6sim::Run(int(argv.size()), argv.data(), out, err);
-  return {status, out.str(), err.str()};
-}
-
-std::string ReadText(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
 
 // Every file of a folder with its contents, to show that nothing changed.
 std::map<std::string, std::string> Snapshot(const fs::path& dir) {
@@ -47,15 +31,8 @@ std::map<std::string, std::string> Snapshot(const fs::path& dir) {
   return files;
 }
 
-class MachineCommands : public ::testing::Test {
+class MachineCommands : public TempFolderTest {
  protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() / ("j6-commands-" + std::to_string(::getpid()) + "-" +
-                                        ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir_);
-  }
-  void TearDown() override { fs::remove_all(dir_); }
-
   void Put(sim::Machine& machine, const std::string& path, const std::string& text) {
     auto process = machine.StartProcess("setup");
     FileSystem& files = *process->Os().files;
@@ -69,7 +46,6 @@ class MachineCommands : public ::testing::Test {
     fs::path p = dir_ / "C" / relative;
     return fs::exists(p) ? ReadText(p) : "<missing>";
   }
-  fs::path dir_;
 };
 
 TEST_F(MachineCommands, new_machine_has_the_keys_a_fresh_windows_has) {
