@@ -2,6 +2,7 @@
 // gives a configuration that writes and reads back the same.
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -23,8 +24,20 @@ std::string Text(const std::filesystem::path& file) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  static const std::filesystem::path file =
-      std::filesystem::temp_directory_path() / ("j6-fuzz-machine-" + std::to_string(::getpid()) + ".json");
+  // One file for the whole run, removed at its end; its name has the same length in every run.
+  static const struct Scratch {
+    Scratch() {
+      char name[64];
+      std::snprintf(name, sizeof name, "j6-fuzz-machine-%010ld.json", static_cast<long>(::getpid()));
+      path = std::filesystem::temp_directory_path() / name;
+    }
+    ~Scratch() {
+      std::error_code ec;
+      std::filesystem::remove(path, ec);
+    }
+    std::filesystem::path path;
+  } scratch;
+  const std::filesystem::path& file = scratch.path;
   std::ofstream(file, std::ios::binary | std::ios::trunc)
       .write(reinterpret_cast<const char*>(data), std::streamsize(size));
   sim::MachineConfig config;

@@ -32,7 +32,8 @@ void CheckReply(const std::vector<char>& buffer, std::uint32_t n) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   static j6fuzz::Pc pc;
-  pc.Put("WINDOWS/FUZZ.INI", data, size);
+  // Spelled as the calls spell it, so the drive finds it without searching the folder.
+  pc.Put("WINDOWS/fuzz.ini", data, size);
   platform::Profiles& profiles = *pc.Os().profiles;
   const std::string first = FirstSection(data, size);
   const std::string sections[] = {first, "j6"};

@@ -68,9 +68,14 @@ int ScheduleRename(InstallerApp& app, const char* source, const char* target, Re
     return 1;
 
   char list[kRenameListSize] = {};
-  std::uint32_t used = os.profiles->GetSection("Rename", list, kRenameListSize, ini.c_str());
+  const std::uint32_t read = os.profiles->GetSection("Rename", list, kRenameListSize, ini.c_str());
   // A section the list cannot hold whole would lose its tail if written back: leave it as it is.
-  if (used >= kRenameListSize - 2) return 1;
+  if (read >= kRenameListSize - 2) return 1;
+  // The entries end at the first empty string, which a line holding NUL bytes can put before the
+  // reader's count: an entry appended after it would never be read back.
+  std::uint32_t used = 0;
+  while (used < read && list[used] != '\0')
+    used += static_cast<std::uint32_t>(strnlen(list + used, read - used)) + 1;
 
   std::string value = source;
   std::string temp;

@@ -200,7 +200,8 @@ std::uint32_t ProcessProfiles::GetSection(const char* section, char* buffer, std
   std::vector<std::string> entries;
   long header = ini.Find(section);
   if (header >= 0) {
-    for (std::size_t i = std::size_t(header) + 1; i < ini.End(header); ++i) {
+    const std::size_t end = ini.End(header);
+    for (std::size_t i = std::size_t(header) + 1; i < end; ++i) {
       std::string t = Trim(ini.lines[i]);
       if (t.empty() || IsComment(t)) continue;
       std::string key, value;
@@ -233,7 +234,8 @@ std::uint32_t ProcessProfiles::GetString(const char* section, const char* key, c
   if (!key) {
     std::vector<std::string> keys;
     if (header >= 0) {
-      for (std::size_t i = std::size_t(header) + 1; i < ini.End(header); ++i) {
+      const std::size_t end = ini.End(header);
+      for (std::size_t i = std::size_t(header) + 1; i < end; ++i) {
         std::string k, v, t = Trim(ini.lines[i]);
         if (!IsComment(t) && SplitEntry(t, &k, &v)) keys.push_back(k);
       }
@@ -243,7 +245,8 @@ std::uint32_t ProcessProfiles::GetString(const char* section, const char* key, c
   std::string result;
   bool found = false;
   if (header >= 0) {
-    for (std::size_t i = std::size_t(header) + 1; i < ini.End(header) && !found; ++i) {
+    const std::size_t end = ini.End(header);
+    for (std::size_t i = std::size_t(header) + 1; i < end && !found; ++i) {
       std::string k, v, t = Trim(ini.lines[i]);
       if (IsComment(t) || !SplitEntry(t, &k, &v) || !SameName(k, Trim(key))) continue;
       if (v.size() >= 2 && (v.front() == '"' || v.front() == '\'') && v.back() == v.front())

@@ -135,5 +135,21 @@ TEST_F(ScheduleRenameTest, a_full_rename_list_is_left_as_it_was) {
   }
 }
 
+// A line holding NUL bytes reads as several strings, an empty one among them, and the entries end at
+// the first empty string: the new entry must follow the entries before it, or it is never read back
+// and the driver is never replaced.
+TEST_F(ScheduleRenameTest, a_line_holding_nul_bytes_does_not_hide_the_new_entry) {
+  using namespace std::string_literals;
+  PutFile(kWininit, "[Rename]\r\nNUL=C:\\OLD.DRV\0\0C:\\A.DRV=C:\\A.TMP\r\n"s);
+  PutFile("C:\\J6DISK\\j6wave.drv", "new driver");
+  ScheduleRename(App(), "C:\\J6DISK\\j6wave.drv", "C:\\WINDOWS\\SYSTEM\\j6wave.drv", RenameCopy::kCopyFirst);
+  auto entries = RenameEntries();
+  ASSERT_EQ(entries.size(), 2u);
+  EXPECT_EQ(entries[0], "NUL=C:\\OLD.DRV");
+  const std::string prefix = "C:\\WINDOWS\\SYSTEM\\j6wave.drv=";
+  ASSERT_EQ(entries[1].substr(0, prefix.size()), prefix);
+  EXPECT_EQ(GetFile(entries[1].substr(prefix.size())), "new driver");
+}
+
 }  // namespace
 }  // namespace install95
