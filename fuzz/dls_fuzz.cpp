@@ -1,12 +1,14 @@
 // libFuzzer target: any bytes as a DLS file, loaded through DLSLoadFile on a simulated Windows 95 PC
 // whose card is initialised once. After each input the memory manager's invariants must hold and,
 // once everything loaded is unloaded again, every table slot, memory block, shared allocation and byte
-// of process memory must be back as the engine had them before the input.
+// of process memory must be back as the engine had them before the input. The first load goes as
+// `j6sim dls check` makes it, with the reader telling where it stopped.
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -20,6 +22,7 @@
 #include "fuzz/pc.h"
 #include "sim/port_bus.h"
 #include "sim/vxd.h"
+#include "tools/j6sim/dls_command.h"
 
 namespace {
 
@@ -49,7 +52,20 @@ class Engine {
     std::vector<std::uint32_t> loaded;
     for (std::uint32_t flags : {0u, dls::kLoadReplace}) {
       std::uint32_t collection = 0;
-      if (DLSLoadFile(client, flags, &collection, "C:\\FUZZ.DLS") == 0) loaded.push_back(collection);
+      // The first load also as `j6sim dls check` makes it: the reader tells where it stopped, and what
+      // loaded is read back from the tables.
+      dls::ReadPlace place;
+      if (flags == 0) j6base::SetDlsReadPlace(&place);
+      const std::uint32_t status = DLSLoadFile(client, flags, &collection, "C:\\FUZZ.DLS");
+      j6base::SetDlsReadPlace(nullptr);
+      if (status == 0) loaded.push_back(collection);
+      if (flags == 0) {
+        std::ostringstream report;
+        if (status == 0)
+          j6sim::PrintLoadedCollection(j6base::CurrentDlsEnv(), collection, report);
+        else
+          report << j6sim::PlaceText(place);
+      }
       CheckInvariants();
       if (loaded.empty()) break;
     }

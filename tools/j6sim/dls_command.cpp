@@ -32,7 +32,7 @@ namespace cdb = dls::cdb;
 // Where j6sim puts a host file on the machine's drive C while it loads it.
 constexpr const char* kStagingFolder = "J6SIMDLS";
 
-std::string PlaceText(const dls::ReadPlace& place) {
+std::string DescribePlace(const dls::ReadPlace& place) {
   std::ostringstream text;
   text << place.reason;
   const char* sep = " (";
@@ -189,7 +189,7 @@ int LoadDlsCollections(sim::Machine& machine, const std::vector<DlsFile>& files,
       result["failures"].push_back({{"file", file.shown},
                                     {"status", loaded},
                                     {"name", dls::DlsStatusName(loaded)},
-                                    {"reason", PlaceText(place)}});
+                                    {"reason", DescribePlace(place)}});
     }
   }
   // Later files may have taken instruments from earlier ones: the summary is of the end state.
@@ -242,6 +242,14 @@ int LoadDlsCollections(sim::Machine& machine, const std::vector<DlsFile>& files,
         << " bytes; table area at " << result["dump"]["tableAreaOffset"] << ", DLS data area at "
         << result["dump"]["dataAreaOffset"] << ")\n";
   return status;
+}
+
+std::string PlaceText(const dls::ReadPlace& place) {
+  return DescribePlace(place);
+}
+
+void PrintLoadedCollection(const dls::DlsEnv& env, std::uint32_t collection, std::ostream& out) {
+  PrintCollection(Collection(env, collection), out);
 }
 
 Command& AddDlsCommand(CLI::App& app) {
@@ -306,12 +314,12 @@ Command& AddDlsCommand(CLI::App& app) {
         j6base::SetDlsReadPlace(nullptr);
         if (loaded == 0) {
           out << *check << ": loads\n";
-          PrintCollection(Collection(j6base::CurrentDlsEnv(), collection), out);
+          PrintLoadedCollection(j6base::CurrentDlsEnv(), collection, out);
           DLSUnloadFile(engine.Client(), collection);
           status = 0;
         } else {
           out << *check << ": does not load: status " << loaded << " (" << dls::DlsStatusName(loaded)
-              << "): " << PlaceText(place) << "\n";
+              << "): " << DescribePlace(place) << "\n";
           status = 1;
         }
       }

@@ -8,6 +8,11 @@
 
 #include "sim/machine.h"
 
+namespace dls {
+struct DlsEnv;
+struct ReadPlace;
+}  // namespace dls
+
 namespace j6sim {
 
 struct DlsLoadOptions {
@@ -26,5 +31,13 @@ struct DlsFile {
 // Returns the exit status: 0 when every file loaded, 1 otherwise.
 int LoadDlsCollections(sim::Machine& machine, const std::vector<DlsFile>& files,
                        const DlsLoadOptions& options, std::ostream& out);
+
+// What `j6sim dls check` says of a refused file: the reason and the instrument, region, wave and chunk
+// the reader had reached.
+std::string PlaceText(const dls::ReadPlace& place);
+
+// What `j6sim dls check` prints of a loaded collection: its instruments and drum kits as the tables hold
+// them.
+void PrintLoadedCollection(const dls::DlsEnv& env, std::uint32_t collection, std::ostream& out);
 
 }  // namespace j6sim
