@@ -12,7 +12,6 @@
 #include "install95/installer_app.h"
 #include "sim/dls_writer.h"
 #include "sim/drive.h"
-#include "sim/kernel_driver.h"
 #include "sim/machine.h"
 #include "sim/process.h"
 #include "sim/processes.h"
@@ -150,8 +149,17 @@ int RunNtPart(const fs::path& dir, std::ostream& out) {
     return status;
   }
   PrintSummary(*machine, out);
-  out << "The kernel driver j6knldrv started and tells the banks it can load: \"GmFile\" = "
-      << sim::KernelDriverBanks(*machine) << " (1 ROM, 2 = 1 MB, 4 = 2 MB, 8 = 4 MB)\n";
+  // What the started driver wrote, not what it would write: the applet reads the same value.
+  auto device = machine->Get<sim::RegistryStore>().FindPath(
+      "HKEY_LOCAL_MACHINE\\SYSTEM\\CurrentControlSet\\Services\\j6knldrv\\Parameters\\Device0");
+  const sim::RegValue* gmFile = device ? device->FindValue("GmFile") : nullptr;
+  if (gmFile && gmFile->data.size() == 4)
+    out << "The kernel driver j6knldrv started and tells the banks it can load: \"GmFile\" = "
+        << (gmFile->data[0] | gmFile->data[1] << 8 | gmFile->data[2] << 16 |
+            std::uint32_t(gmFile->data[3]) << 24)
+        << " (1 ROM, 2 = 1 MB, 4 = 2 MB, 8 = 4 MB)\n";
+  else
+    out << "The kernel driver j6knldrv did not tell its banks: \"GmFile\" is not set\n";
 
   out << "\n== Control Panel, J6 Audio: the user picks the 2 MB bank and clicks OK\n";
   return RunApplet(*machine, "2mb", false, false, out);
