@@ -62,7 +62,7 @@ public final class Sf2ToDls {
 
   private static void run(String[] args) throws Exception {
     if (args.length == 2 && args[0].equals("--list")) {
-      list(new SF2Soundbank(new File(args[1])));
+      list(banks.computeIfAbsent(args[1], Sf2ToDls::open));
       return;
     }
     if (args.length >= 3 && args[0].equals("--resave")) {
@@ -77,7 +77,7 @@ public final class Sf2ToDls {
     }
     Set<String> only = new HashSet<>();
     for (int i = 2; i < args.length; ++i) only.add(args[i]);
-    SF2Soundbank sf2 = new SF2Soundbank(new File(args[0]));
+    SF2Soundbank sf2 = banks.computeIfAbsent(args[0], Sf2ToDls::open);
     DLSSoundbank dls = new DLSSoundbank();
     dls.setName("Sf2ToDls corpus");
     Map<SF2Sample, DLSSample> waves = new HashMap<>();
@@ -135,6 +135,17 @@ public final class Sf2ToDls {
     }
     dls.save(new File(args[1]));
     report(args[1], dls);
+  }
+
+  // Reading a bank is most of the work; jobs of one run share it.
+  private static final Map<String, SF2Soundbank> banks = new HashMap<>();
+
+  private static SF2Soundbank open(String path) {
+    try {
+      return new SF2Soundbank(new File(path));
+    } catch (java.io.IOException e) {
+      throw new java.io.UncheckedIOException(path + ": " + e.getMessage(), e);
+    }
   }
 
   private static int[] range(SF2Region z, int gen) {
