@@ -2,7 +2,9 @@
 # Installs what the host build and its tests need, on Debian 12. Safe to run again.
 set -euo pipefail
 packages=(cmake ninja-build g++ clang clang-format libgtest-dev libgmock-dev libbenchmark-dev
-          nlohmann-json3-dev libcli11-dev libfmt-dev libclang-rt-14-dev)
+          nlohmann-json3-dev libcli11-dev libfmt-dev libclang-rt-14-dev
+          openjdk-17-jdk-headless libinstpatch-dev pkg-config python3
+          timgm6mb-soundfont opl3-soundfont fluid-soundfont-gm)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
