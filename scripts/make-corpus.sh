@@ -10,7 +10,7 @@ Writes DLS files and OUTDIR/manifest.json (file, writer, source soundfont, conte
 regions, waves, DLS level, region list kind, multi-key drum regions, sample rates).
   small sets: a few instruments or one drum kit each (a few KB to a few hundred KB)
   whole banks: TimGM6mb (both writers) and OPL3 (libinstpatch)
-  --large     also FluidR3 GM as DLS (over 100 MB per file, slow)
+  --large     also FluidR3 GM by both writers and OPL3 by the JDK (over 100 MB per file, slow)
 Needs java and javac (openjdk-17-jdk-headless), cc, pkg-config, python3, libinstpatch-dev and the soundfont
 packages timgm6mb-soundfont, opl3-soundfont (fluid-soundfont-gm with --large). Installs nothing.
 Exit status 77 when something it needs is missing (one line says what).
