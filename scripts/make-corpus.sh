@@ -104,53 +104,45 @@ done
 java -Xmx3g "${jflags[@]}" -cp "$tools/classes" Sf2ToDls "${jobs[@]}" "${resaves[@]}" >>"$log" 2>&1 ||
   { echo "make-corpus: the JDK writer failed (see $log)" >&2; exit 1; }
 
-# What each file holds, read from the file itself.
-describe() {
-  python3 - "$1" <<'PY'
-import struct, sys
-d = open(sys.argv[1], 'rb').read()
-st = {'ins': 0, 'drum': 0, 'rgn ': 0, 'rgn2': 0, 'multi': 0, 'waves': 0, 'rates': set(), 'art2': 0}
-def walk(o, e, drum):
-    while o + 8 <= e:
-        cid = d[o:o+4]; sz = struct.unpack('<I', d[o+4:o+8])[0]
-        if cid in (b'RIFF', b'LIST'):
-            t = d[o+8:o+12].decode('latin1')
-            if t == 'ins ': st['ins'] += 1; drum = False
-            if t in ('rgn ', 'rgn2'): st[t] += 1
-            if t == 'wave': st['waves'] += 1
-            if t == 'lar2': st['art2'] += 1
-            walk(o + 12, o + 8 + sz, drum)
-        elif cid == b'insh':
-            drum = bool(struct.unpack('<I', d[o+12:o+16])[0] & 0x80000000); st['drum'] += drum
-        elif cid == b'rgnh':
-            lo, hi = struct.unpack('<HH', d[o+8:o+12])
-            if drum and hi > lo: st['multi'] += 1
-        elif cid == b'fmt ':
-            st['rates'].add(struct.unpack('<I', d[o+12:o+16])[0])
-        elif cid == b'art2':
-            st['art2'] += 1
-        o += 8 + sz + (sz & 1)
-walk(0, len(d), False)
-level = 2 if st['rgn2'] or st['art2'] else 1
-kinds = [k.strip() if k == 'rgn ' else k for k in ('rgn ', 'rgn2') if st[k]]
-print('"instruments": %d, "drum_kits": %d, "regions": %d, "waves": %d, "dls_level": %d, '
-      '"region_lists": "%s", "multikey_drum_regions": %d, "sample_rates": [%s], "bytes": %d'
-      % (st['ins'], st['drum'], st['rgn '] + st['rgn2'], st['waves'], level, '+'.join(kinds),
-         st['multi'], ', '.join(str(r) for r in sorted(st['rates'])), len(d)))
-PY
-}
-{
-  echo "["
-  first=1
-  for s in "${sets[@]}"; do
-    IFS='|' read -r name writer source content sel <<<"$s"
-    ((first)) || echo ","
-    first=0
-    printf '  {"file": "%s", "writer": "%s", "source": "%s", "content": "%s", "selection": "%s", %s}' \
-      "$name" "$writer" "$(basename "$source")" "$content" "$sel" "$(describe "$out/$name")"
-  done
-  echo
-  echo "]"
-} >"$out/manifest.json.tmp"
+# What each file holds, read from the file itself (one Python for all: its start-up is slow).
+for s in "${sets[@]}"; do echo "$s"; done | python3 -c '
+import json, os, struct, sys
+def describe(path):
+    d = open(path, "rb").read()
+    st = {"ins": 0, "drum": 0, "rgn ": 0, "rgn2": 0, "multi": 0, "waves": 0, "rates": set(), "art2": 0}
+    def walk(o, e, drum):
+        while o + 8 <= e:
+            cid = d[o:o+4]; sz = struct.unpack("<I", d[o+4:o+8])[0]
+            if cid in (b"RIFF", b"LIST"):
+                t = d[o+8:o+12].decode("latin1")
+                if t == "ins ": st["ins"] += 1; drum = False
+                if t in ("rgn ", "rgn2"): st[t] += 1
+                if t == "wave": st["waves"] += 1
+                walk(o + 12, o + 8 + sz, drum)
+            elif cid == b"insh":
+                drum = bool(struct.unpack("<I", d[o+12:o+16])[0] & 0x80000000); st["drum"] += drum
+            elif cid == b"rgnh":
+                lo, hi = struct.unpack("<HH", d[o+8:o+12])
+                if drum and hi > lo: st["multi"] += 1
+            elif cid == b"fmt ":
+                st["rates"].add(struct.unpack("<I", d[o+12:o+16])[0])
+            elif cid == b"art2":
+                st["art2"] += 1
+            o += 8 + sz + (sz & 1)
+    walk(0, len(d), False)
+    return {"instruments": st["ins"], "drum_kits": st["drum"], "regions": st["rgn "] + st["rgn2"],
+            "waves": st["waves"], "dls_level": 2 if st["rgn2"] or st["art2"] else 1,
+            "region_lists": "+".join(k.strip() for k in ("rgn ", "rgn2") if st[k]),
+            "multikey_drum_regions": st["multi"], "sample_rates": sorted(st["rates"]), "bytes": len(d)}
+out, entries = sys.argv[1], []
+for line in sys.stdin:
+    name, writer, source, content, sel = line.rstrip("\n").split("|")
+    e = {"file": name, "writer": writer, "source": os.path.basename(source), "content": content,
+         "selection": sel}
+    e.update(describe(os.path.join(out, name)))
+    entries.append(e)
+with open(os.path.join(out, "manifest.json.tmp"), "w") as f:
+    f.write("[\n" + ",\n".join("  " + json.dumps(e) for e in entries) + "\n]\n")
+' "$out"
 mv "$out/manifest.json.tmp" "$out/manifest.json"
 echo "make-corpus: ${#sets[@]} DLS files in $out (manifest.json)"
