@@ -10,7 +10,7 @@ Writes DLS files and OUTDIR/manifest.json (file, writer, source soundfont, conte
 regions, waves, DLS level, region list kind, multi-key drum regions, sample rates).
   small sets: a few instruments or one drum kit each (a few KB to a few hundred KB)
   whole banks: TimGM6mb (both writers) and OPL3 (libinstpatch)
-  --large     also FluidR3 GM by both writers and OPL3 by the JDK (over 100 MB per file, slow)
+  --large     also FluidR3 GM by both writers and OPL3 by both (over 100 MB per file, slow)
 Needs java and javac (openjdk-17-jdk-headless), cc, pkg-config, python3, libinstpatch-dev and the soundfont
 packages timgm6mb-soundfont, opl3-soundfont (fluid-soundfont-gm with --large). Installs nothing.
 Exit status 77 when something it needs is missing (one line says what).
@@ -76,9 +76,9 @@ sets=(
   "jdk-resave-ipatch-tim-drums-808.dls|openjdk-resave|ipatch-tim-drums-808.dls|drum|resave"
   "ipatch-timgm6mb.dls|libinstpatch|$tim|whole bank|all"
   "jdk-timgm6mb.dls|openjdk|$tim|whole bank|all"
-  "ipatch-opl3.dls|libinstpatch|$opl|whole bank|all"
 )
-((large)) && sets+=("jdk-opl3.dls|openjdk|$opl|whole bank|all"
+((large)) && sets+=("ipatch-opl3.dls|libinstpatch|$opl|whole bank|all"
+                    "jdk-opl3.dls|openjdk|$opl|whole bank|all"
                     "ipatch-fluidr3.dls|libinstpatch|$fluid|whole bank|all"
                     "jdk-fluidr3.dls|openjdk|$fluid|whole bank|all")
 
