@@ -6,7 +6,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup-host.sh
-packages=(g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine64 xvfb)
+packages=(g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine64 xvfb mtools dosfstools xorriso genisoimage)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
@@ -27,7 +27,9 @@ done
 host=host-debug
 [ -f build/host-asan/CMakeCache.txt ] && host=host-asan
 cmake --preset "$host" >/dev/null
-cmake --build --preset "$host" -j "$jobs" --target ntdisk disk95
+cmake --build --preset "$host" -j "$jobs" --target ntdisk disk95 j6sim
+# The installation media from those disks and the win32-i686 binaries.
+cmake --build --preset "$host" -j "$jobs" --target media
 # Every binary was just built and Wine is installed: a test that would skip fails instead.
 export J6_WINDOWS_REQUIRED=1
-ctest --test-dir "build/$host" -L "wine|pe" --output-on-failure --no-tests=error
+ctest --test-dir "build/$host" -L "wine|pe|media" --output-on-failure --no-tests=error
